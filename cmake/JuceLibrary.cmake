@@ -1,0 +1,66 @@
+# JUCE's modules are compiled once into static libraries that the plug-in,
+# the tests and the tools all link, instead of being recompiled per target.
+#
+# The fuzzing build (clang) compiles juce_core alone.
+
+set(POLYQUINTA_JUCE_DEFINITIONS
+    JUCE_WEB_BROWSER=0
+    JUCE_USE_CURL=0
+    JUCE_USE_FLAC=0
+    JUCE_USE_OGGVORBIS=0
+    JUCE_USE_MP3AUDIOFORMAT=0
+    JUCE_USE_LAME_AUDIO_FORMAT=0
+    JUCE_USE_WINDOWS_MEDIA_FORMAT=0
+    JUCE_ALSA=0
+    JUCE_JACK=0
+    JUCE_BELA=0
+    JUCE_USE_CDREADER=0
+    JUCE_USE_CDBURNER=0
+    JUCE_PLUGINHOST_VST=0
+    JUCE_PLUGINHOST_VST3=0
+    JUCE_PLUGINHOST_LADSPA=0
+    JUCE_PLUGINHOST_LV2=0
+    JUCE_PLUGINHOST_AU=0
+    JUCE_STANDALONE_APPLICATION=0
+    JUCE_DISPLAY_SPLASH_SCREEN=0
+    JUCE_REPORT_APP_USAGE=0
+    JUCE_MODAL_LOOPS_PERMITTED=1
+    JUCE_SILENCE_XCODE_15_LINKER_WARNING=1
+)
+
+if(POLYQUINTA_FUZZ)
+    # The fuzzing build needs only what the saved-state reader uses.
+    set(POLYQUINTA_JUCE_MODULES juce::juce_core)
+else()
+    set(POLYQUINTA_JUCE_MODULES
+        juce::juce_core
+        juce::juce_events
+        juce::juce_data_structures
+        juce::juce_graphics
+        juce::juce_gui_basics
+        juce::juce_gui_extra
+        juce::juce_audio_basics
+        juce::juce_audio_processors
+        juce::juce_audio_formats
+        juce::juce_audio_devices
+        juce::juce_audio_utils)
+endif()
+
+add_library(polyquinta_juce STATIC)
+target_link_libraries(polyquinta_juce
+    PRIVATE ${POLYQUINTA_JUCE_MODULES}
+    PUBLIC juce::juce_recommended_config_flags)
+target_compile_definitions(polyquinta_juce
+    PUBLIC ${POLYQUINTA_JUCE_DEFINITIONS}
+    INTERFACE $<TARGET_PROPERTY:polyquinta_juce,COMPILE_DEFINITIONS>)
+target_include_directories(polyquinta_juce
+    INTERFACE $<TARGET_PROPERTY:polyquinta_juce,INCLUDE_DIRECTORIES>)
+# Warnings inside JUCE are not ours to fix.
+target_compile_options(polyquinta_juce PRIVATE -w)
+# Debian's JUCE uses the system zlib, libpng and libjpeg instead of bundled copies.
+target_link_libraries(polyquinta_juce PUBLIC z ${CMAKE_DL_LIBS} pthread)
+if(NOT POLYQUINTA_FUZZ)
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(POLYQUINTA_FONTS REQUIRED IMPORTED_TARGET freetype2 fontconfig)
+    target_link_libraries(polyquinta_juce PUBLIC png jpeg PkgConfig::POLYQUINTA_FONTS rt)
+endif()

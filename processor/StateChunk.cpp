@@ -1,0 +1,192 @@
+#include "StateChunk.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+#include <string>
+
+namespace StateChunk
+{
+const std::array<const char*, numKeys> keys { "chordThru",      "chanOutChord", "chanOutSolo",  "splitPoint",
+                                              "harmonyEnabled", "ccHarmonyCtl", "maxSoloVoices" };
+
+namespace
+{
+constexpr uint8_t magic[4] { 0x56, 0x43, 0x32, 0x21 }; // "VC2!"
+constexpr int headerSize = 8;
+
+// The XML parser recurses once per level; a hostile chunk must not be able to
+// exhaust the host thread's stack. Real chunks are two levels deep.
+constexpr int maxNestingDepth = 200;
+
+// The parser expands entities declared in a document type recursively, without
+// a bound; a chunk never needs them, so such a text counts as unreadable.
+bool declaresEntities (const std::string& text)
+{
+    static constexpr std::string_view marker ("<!entity");
+
+    return std::search (text.begin(), text.end(), marker.begin(), marker.end(), [] (char a, char b) {
+               return std::tolower ((unsigned char) a) == b;
+           }) != text.end();
+}
+
+bool equalsIgnoringAsciiCase (const juce::String& tag, const char* key)
+{
+    auto p = tag.getCharPointer();
+
+    for (; *key != 0; ++key)
+    {
+        const auto c = p.getAndAdvance();
+        const auto fold = [] (juce::juce_wchar x) { return x >= 'A' && x <= 'Z' ? x + ('a' - 'A') : x; };
+
+        if (fold (c) != fold ((juce::juce_wchar) (unsigned char) *key))
+            return false;
+    }
+
+    return p.isEmpty();
+}
+
+void putLittleEndian32 (uint8_t* d, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        d[i] = (uint8_t) (v >> (8 * i));
+}
+
+uint32_t getLittleEndian32 (const uint8_t* d)
+{
+    return (uint32_t) d[0] | ((uint32_t) d[1] << 8) | ((uint32_t) d[2] << 16) | ((uint32_t) d[3] << 24);
+}
+} // namespace
+
+void write (const std::array<int32_t, numKeys>& values, juce::MemoryBlock& dest)
+{
+    juce::XmlElement root ("Root");
+
+    for (int i = 0; i < numKeys; ++i)
+        root.createNewChildElement (keys[(size_t) i])->addTextElement (juce::String (values[(size_t) i]));
+
+    const auto text = root.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
+    const auto* utf8 = text.toRawUTF8();
+    const auto textLength = text.getNumBytesAsUTF8();
+
+    dest.setSize (headerSize + textLength + 1, false);
+    auto* d = static_cast<uint8_t*> (dest.getData());
+    std::memcpy (d, magic, 4);
+    putLittleEndian32 (d + 4, 0);
+    std::memcpy (d + headerSize, utf8, textLength);
+    d[headerSize + textLength] = 0;
+    putLittleEndian32 (d + 4, (uint32_t) (dest.getSize() - 9));
+}
+
+int32_t parseInteger (const juce::String& text)
+{
+    auto p = text.getCharPointer();
+
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r')
+        ++p;
+
+    bool negative = false;
+
+    if (*p == '+' || *p == '-')
+        negative = p.getAndAdvance() == '-';
+
+    int64_t magnitude = 0;
+    const int64_t limit = negative ? -(int64_t) std::numeric_limits<int32_t>::min()
+                                   : (int64_t) std::numeric_limits<int32_t>::max();
+
+    for (; *p >= '0' && *p <= '9'; ++p)
+        magnitude = std::min (limit, magnitude * 10 + (*p - '0'));
+
+    return (int32_t) (negative ? -magnitude : magnitude);
+}
+
+int nestingDepth (const char* text, size_t length)
+{
+    int depth = 0, deepest = 0;
+    size_t i = 0;
+
+    auto skipPast = [&] (const char* terminator)
+    {
+        const std::string_view rest (text + i, length - i);
+        const auto found = rest.find (terminator);
+        i = found == std::string_view::npos ? length : i + found + std::strlen (terminator);
+    };
+
+    while (i < length)
+    {
+        if (text[i] != '<')
+        {
+            ++i;
+            continue;
+        }
+
+        const std::string_view rest (text + i, length - i);
+
+        if (rest.rfind ("<!--", 0) == 0)        { skipPast ("-->"); continue; }
+        if (rest.rfind ("<![CDATA[", 0) == 0)   { skipPast ("]]>"); continue; }
+        if (rest.rfind ("<?", 0) == 0)          { skipPast ("?>"); continue; }
+
+        const bool closing = rest.size() > 1 && rest[1] == '/';
+        const bool declaration = rest.size() > 1 && rest[1] == '!';
+
+        // Find the end of the tag, stepping over quoted attribute values.
+        char quote = 0;
+        size_t j = i + 1;
+
+        for (; j < length; ++j)
+        {
+            if (quote != 0)          { if (text[j] == quote) quote = 0; }
+            else if (text[j] == '"' || text[j] == '\'') quote = text[j];
+            else if (text[j] == '>') break;
+        }
+
+        const bool selfClosing = j < length && text[j - 1] == '/';
+
+        if (closing)
+            --depth;
+        else if (! declaration && ! selfClosing)
+            deepest = std::max (deepest, ++depth);
+
+        i = j + 1;
+    }
+
+    return deepest;
+}
+
+void read (const void* data, int sizeInBytes, const std::function<void (int, int32_t)>& store)
+{
+    if (data == nullptr || sizeInBytes <= headerSize)
+        return;
+
+    const auto* d = static_cast<const uint8_t*> (data);
+
+    if (std::memcmp (d, magic, 4) != 0)
+        return;
+
+    const auto declared = (int32_t) getLittleEndian32 (d + 4);
+
+    if (declared <= 0)
+        return;
+
+    // The text is what there is: a shorter chunk or an early zero byte ends it.
+    const auto available = std::min ((size_t) declared, (size_t) sizeInBytes - headerSize);
+    const auto* textStart = reinterpret_cast<const char*> (d + headerSize);
+    const auto* zero = static_cast<const char*> (std::memchr (textStart, 0, available));
+    const std::string text (textStart, zero != nullptr ? (size_t) (zero - textStart) : available);
+
+    if (nestingDepth (text.data(), text.size()) > maxNestingDepth || declaresEntities (text))
+        return;
+
+    // The copy ends in a zero byte, so the lenient UTF-8 decoder can never
+    // read past it, whatever the bytes are.
+    const auto root = juce::XmlDocument::parse (juce::String::fromUTF8 (text.c_str(), (int) text.size()));
+
+    if (root == nullptr)
+        return;
+
+    for (auto* child : root->getChildIterator())
+        for (int k = 0; k < numKeys; ++k)
+            if (equalsIgnoringAsciiCase (child->getTagName(), keys[(size_t) k]))
+                store (k, parseInteger (child->getAllSubText()));
+}
+} // namespace StateChunk

@@ -1,0 +1,98 @@
+#include "myAudioProcessor.h"
+
+#include "../editor/myAudioProcessorEditor.h"
+#include "StateChunk.h"
+
+namespace
+{
+// Long enough that reserving up front covers any real performance.
+constexpr int heldNotesPerKey = 16;
+constexpr int outputBytesReserved = 32 * 1024;
+} // namespace
+
+myAudioProcessor::myAudioProcessor()
+    : AudioProcessor (BusesProperties()
+                          .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+{
+    // Everything the audio thread may need is reserved here, so that the block
+    // function never allocates in the steady state.
+    chordNotes.ensureStorageAllocated (listCapacity);
+    harmonyNotes.ensureStorageAllocated (listCapacity);
+
+    for (auto& list : soloNotes)
+        list.ensureStorageAllocated (heldNotesPerKey);
+
+    output.ensureSize (outputBytesReserved);
+}
+
+myAudioProcessor::~myAudioProcessor() = default;
+
+//==============================================================================
+const juce::String myAudioProcessor::getName() const { return "Polyquinta"; }
+
+void myAudioProcessor::prepareToPlay (double, int) {}
+void myAudioProcessor::releaseResources() {}
+
+const juce::String myAudioProcessor::getInputChannelName (int channelIndex) const
+{
+    if (juce::isPositiveAndBelow (channelIndex, getTotalNumInputChannels()))
+        return getName() + " " + juce::String (channelIndex + 1);
+
+    return {};
+}
+
+const juce::String myAudioProcessor::getOutputChannelName (int channelIndex) const
+{
+    if (juce::isPositiveAndBelow (channelIndex, getTotalNumOutputChannels()))
+        return getName() + " " + juce::String (channelIndex + 1);
+
+    return {};
+}
+
+bool myAudioProcessor::isInputChannelStereoPair (int) const { return true; }
+bool myAudioProcessor::isOutputChannelStereoPair (int) const { return true; }
+
+int myAudioProcessor::getNumParameters() { return 0; }
+const juce::String myAudioProcessor::getParameterName (int) { return {}; }
+float myAudioProcessor::getParameter (int) { return 0.0f; }
+const juce::String myAudioProcessor::getParameterText (int) { return {}; }
+void myAudioProcessor::setParameter (int, float) {}
+
+bool myAudioProcessor::silenceInProducesSilenceOut() const { return false; }
+double myAudioProcessor::getTailLengthSeconds() const { return 0.0; }
+bool myAudioProcessor::acceptsMidi() const { return true; }
+bool myAudioProcessor::producesMidi() const { return true; }
+
+juce::AudioProcessorEditor* myAudioProcessor::createEditor() { return new myAudioProcessorEditor (*this); }
+bool myAudioProcessor::hasEditor() const { return true; }
+
+int myAudioProcessor::getNumPrograms() { return 0; }
+int myAudioProcessor::getCurrentProgram() { return 0; }
+void myAudioProcessor::setCurrentProgram (int) {}
+const juce::String myAudioProcessor::getProgramName (int) { return {}; }
+void myAudioProcessor::changeProgramName (int, const juce::String&) {}
+
+//==============================================================================
+std::array<std::atomic<int32_t>*, 7> myAudioProcessor::settingsInChunkOrder()
+{
+    // The chunk lists harmonyEnabled before ccHarmonyCtl, unlike the members.
+    return { &chordThru, &chanOutChord, &chanOutSolo, &splitPoint, &harmonyEnabled, &ccHarmonyCtl, &maxSoloVoices };
+}
+
+void myAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    std::array<int32_t, StateChunk::numKeys> values {};
+    const auto settings = settingsInChunkOrder();
+
+    for (size_t i = 0; i < settings.size(); ++i)
+        values[i] = *settings[i];
+
+    StateChunk::write (values, destData);
+}
+
+void myAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
+{
+    const auto settings = settingsInChunkOrder();
+    StateChunk::read (data, sizeInBytes, [&] (int key, int32_t value) { *settings[(size_t) key] = value; });
+}

@@ -1,0 +1,131 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+/** One held note-on of a solo-area key. An empty list's getFirst() yields the
+    default (-1, 0), which the bookkeeping reads as "key not held". */
+struct HeldNote
+{
+    int32_t note = -1;
+    uint8_t velocity = 0;
+};
+
+/** The Polyquinta processor: splits the keyboard, re-channels both areas and
+    answers every melody change with close harmony voices built from the held
+    chord. */
+class myAudioProcessor : public juce::AudioProcessor,
+                         public juce::ChangeBroadcaster
+{
+public:
+    myAudioProcessor();
+    ~myAudioProcessor() override;
+
+    //==============================================================================
+    const juce::String getName() const override;
+
+    void prepareToPlay (double sampleRate, int estimatedSamplesPerBlock) override;
+    void releaseResources() override;
+
+    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
+    using juce::AudioProcessor::processBlock;
+
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    const juce::String getInputChannelName (int channelIndex) const override;
+    const juce::String getOutputChannelName (int channelIndex) const override;
+    bool isInputChannelStereoPair (int index) const override;
+    bool isOutputChannelStereoPair (int index) const override;
+
+    int getNumParameters() override;
+    const juce::String getParameterName (int index) override;
+    float getParameter (int index) override;
+    const juce::String getParameterText (int index) override;
+    void setParameter (int index, float newValue) override;
+    using juce::AudioProcessor::getParameterName;
+    using juce::AudioProcessor::getParameterText;
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+
+    bool silenceInProducesSilenceOut() const override;
+    double getTailLengthSeconds() const override;
+    bool acceptsMidi() const override;
+    bool producesMidi() const override;
+
+    juce::AudioProcessorEditor* createEditor() override;
+    bool hasEditor() const override;
+
+    int getNumPrograms() override;
+    int getCurrentProgram() override;
+    void setCurrentProgram (int index) override;
+    const juce::String getProgramName (int index) override;
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    void getStateInformation (juce::MemoryBlock& destData) override;
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==============================================================================
+    /** Number of solo-area keys currently held. */
+    int countSoloNotes() const;
+
+    /** Turns off the previous harmony voices and turns on a fresh set built
+        from the held chord under the lowest held solo key, at position 0. */
+    void harmonize (juce::MidiBuffer& output);
+
+    //==============================================================================
+    // The settings: written by the editor and the saved state on the message
+    // thread, read (and some written) by the block function on the audio thread.
+    std::atomic<int32_t> chordThru { 1 };
+    std::atomic<int32_t> chanOutChord { 1 };
+    std::atomic<int32_t> chanOutSolo { 2 };
+    std::atomic<int32_t> splitPoint { 48 };
+    std::atomic<int32_t> ccHarmonyCtl { 32 };
+    std::atomic<int32_t> harmonyEnabled { 1 };
+    std::atomic<int32_t> maxSoloVoices { 10 };
+    std::atomic<bool> learnSplitPoint { false };
+
+    juce::MidiKeyboardState keyboardState;
+
+    // Bookkeeping, touched only on the audio thread. The floor on the storage
+    // keeps removals from shrinking (and so reallocating) the lists.
+    static constexpr int listCapacity = 512;
+    using NoteList = juce::Array<int, juce::DummyCriticalSection, listCapacity>;
+
+    NoteList chordNotes;
+    juce::Array<HeldNote> soloNotes[128];
+    NoteList harmonyNotes;
+
+    static constexpr const char* splitWarningTitle = "Attention";
+    static constexpr const char* splitWarningText = "Split point must contain at least one octave !";
+
+private:
+    enum class Area : int8_t { none, chord, solo };
+
+    /** Where the plug-in put a key's note-on, so that the note-off follows it
+        even when the split point or an output channel changed in between. */
+    struct KeyRoute
+    {
+        Area area = Area::none;
+        int8_t channel = 0; // 1..16, or 0 when the note-on was not passed on
+    };
+
+    void routeNoteEvent (const juce::MidiMessage& m, int note, bool isNoteOn, int position);
+    void allNotesOff (const juce::MidiMessage& m, int position);
+    static int limitChannel (int channel) noexcept;
+    std::array<std::atomic<int32_t>*, 7> settingsInChunkOrder();
+
+    std::array<KeyRoute, 128> keyRoutes {};
+    int harmonyChannel = 2; // the channel on which harmonyNotes were sent
+    juce::MidiBuffer output;
+
+    /** Shows the refused-split-point box on the message thread, so that the
+        audio thread never waits for the user. */
+    struct SplitPointWarning : public juce::AsyncUpdater
+    {
+        void handleAsyncUpdate() override;
+    };
+    SplitPointWarning splitPointWarning;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (myAudioProcessor)
+};
