@@ -30,6 +30,64 @@ bool declaresEntities (const std::string& text)
            }) != text.end();
 }
 
+// The framework's UTF-8 walker skips continuation bytes without looking at
+// them, so a broken sequence at the end would carry it past the terminator.
+// Only well-formed UTF-8 reaches it: each byte of a broken sequence becomes U+FFFD.
+std::string validUtf8 (const char* bytes, size_t length)
+{
+    const auto* d = reinterpret_cast<const uint8_t*> (bytes);
+    std::string result;
+    result.reserve (length);
+
+    for (size_t i = 0; i < length;)
+    {
+        const auto lead = d[i];
+        size_t extra = 0;
+        uint32_t lowest = 0;
+
+        if (lead < 0x80)                        { result += (char) lead; ++i; continue; }
+        if (lead >= 0xc2 && lead <= 0xdf)       { extra = 1; lowest = 0x80; }
+        else if (lead >= 0xe0 && lead <= 0xef)  { extra = 2; lowest = 0x800; }
+        else if (lead >= 0xf0 && lead <= 0xf4)  { extra = 3; lowest = 0x10000; }
+
+        bool ok = extra > 0;
+        uint32_t codePoint = lead & (0x3fu >> extra);
+
+        for (size_t k = 1; ok && k <= extra; ++k)
+        {
+            ok = i + k < length && (d[i + k] & 0xc0) == 0x80;
+            if (ok)
+                codePoint = (codePoint << 6) | (d[i + k] & 0x3fu);
+        }
+
+        ok = ok && codePoint >= lowest && codePoint <= 0x10ffff && (codePoint < 0xd800 || codePoint > 0xdfff);
+
+        if (ok)
+        {
+            result.append (bytes + i, extra + 1);
+            i += extra + 1;
+        }
+        else
+        {
+            result += "\xef\xbf\xbd";
+            ++i;
+        }
+    }
+
+    return result;
+}
+
+// Inside an element, the parser steps back over a processing instruction
+// followed by text for ever; a chunk never holds one there.
+bool hasInstructionInsideElement (const std::string& text)
+{
+    for (size_t i = text.find ('<'); i != std::string::npos; i = text.find ('<', i + 1))
+        if (i + 1 < text.size() && text[i + 1] != '?' && text[i + 1] != '!')
+            return text.find ("<?", i) != std::string::npos;
+
+    return false;
+}
+
 bool equalsIgnoringAsciiCase (const juce::String& tag, const char* key)
 {
     auto p = tag.getCharPointer();
@@ -172,13 +230,12 @@ void read (const void* data, int sizeInBytes, const std::function<void (int, int
     const auto available = std::min ((size_t) declared, (size_t) sizeInBytes - headerSize);
     const auto* textStart = reinterpret_cast<const char*> (d + headerSize);
     const auto* zero = static_cast<const char*> (std::memchr (textStart, 0, available));
-    const std::string text (textStart, zero != nullptr ? (size_t) (zero - textStart) : available);
+    const auto text = validUtf8 (textStart, zero != nullptr ? (size_t) (zero - textStart) : available);
 
-    if (nestingDepth (text.data(), text.size()) > maxNestingDepth || declaresEntities (text))
+    if (nestingDepth (text.data(), text.size()) > maxNestingDepth || declaresEntities (text)
+        || hasInstructionInsideElement (text))
         return;
 
-    // The copy ends in a zero byte, so the lenient UTF-8 decoder can never
-    // read past it, whatever the bytes are.
     const auto root = juce::XmlDocument::parse (juce::String::fromUTF8 (text.c_str(), (int) text.size()));
 
     if (root == nullptr)

@@ -276,3 +276,33 @@ TEST (StateReadingHostile, ModestNestingStillLoads)
     EXPECT_EQ (loadedText ("<Root><splitPoint>" + open + "66" + close + "</splitPoint></Root>")[3], 66);
 }
 } // namespace
+
+namespace
+{
+// Inputs that once crashed or hung the reader, replayed from exact-size copies.
+TEST (StateReadingHostile, FuzzingRegressions)
+{
+    const auto folder = juce::File (POLYQUINTA_SOURCE_DIR).getChildFile ("tests/fuzz/regressions");
+    const auto files = folder.findChildFiles (juce::File::findFiles, false);
+    ASSERT_FALSE (files.isEmpty());
+
+    for (auto& file : files)
+    {
+        SCOPED_TRACE (file.getFileName());
+        juce::MemoryBlock bytes;
+        ASSERT_TRUE (file.loadFileAsData (bytes));
+
+        std::unique_ptr<uint8_t[]> copy (new uint8_t[bytes.getSize()]);
+        std::memcpy (copy.get(), bytes.getData(), bytes.getSize());
+
+        myAudioProcessor p;
+        p.setStateInformation (copy.get(), (int) bytes.getSize());
+    }
+}
+
+TEST (StateReadingHostile, InstructionsOutsideTheElementStillLoad)
+{
+    EXPECT_EQ (loadedText ("<?xml version=\"1.0\"?><?app something?><Root><splitPoint>61</splitPoint></Root>")[3], 61);
+    EXPECT_EQ (loadedText ("<Root><splitPoint><?pi?>61</splitPoint></Root>")[3], 48);
+}
+} // namespace
