@@ -1,0 +1,78 @@
+#pragma once
+
+// Loads the built plug-in library the way a host does and drives it through
+// its binary interface only.
+
+#include "VstHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+inline const vsthost::Library& pluginLibrary()
+{
+    static vsthost::Library library (POLYQUINTA_PLUGIN_PATH);
+    return library;
+}
+
+/** A plug-in instance, switched on, with stereo buffers of `blockSize` samples. */
+struct ActivePlugin
+{
+    explicit ActivePlugin (int blockSize = 512, vsthost::HostBehaviour behaviour = {}, bool resume = true)
+        : plugin (pluginLibrary(), behaviour), audio (2, blockSize), numSamples (blockSize)
+    {
+        if (! plugin.isLoaded())
+            return;
+
+        plugin.dispatch (effOpen);
+        plugin.dispatch (effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        plugin.dispatch (effSetBlockSize, 0, blockSize);
+
+        if (resume)
+            plugin.dispatch (effMainsChanged, 0, 1);
+    }
+
+    /** Hands over the events (if any), then processes one block. */
+    const std::vector<vsthost::ReceivedEvent>& run (vsthost::EventBlock* events = nullptr)
+    {
+        plugin.forgetReceivedEvents();
+        if (events != nullptr)
+            plugin.sendEvents (*events);
+        plugin.processReplacing (audio.inputPointers.data(), audio.outputPointers.data(), numSamples);
+        return plugin.getReceivedEvents();
+    }
+
+    vsthost::Plugin plugin;
+    vsthost::AudioBlock audio;
+    int numSamples;
+};
+
+/** A short event as the host received it: position and the three MIDI bytes. */
+struct Short
+{
+    int position;
+    uint8_t status, data1, data2;
+
+    bool operator== (const Short& o) const
+    {
+        return position == o.position && status == o.status && data1 == o.data1 && data2 == o.data2;
+    }
+};
+
+inline std::ostream& operator<< (std::ostream& os, const Short& s)
+{
+    return os << "@" << s.position << " " << std::hex << (int) s.status << " " << (int) s.data1 << " " << (int) s.data2 << std::dec;
+}
+
+inline std::vector<Short> shortEvents (const std::vector<vsthost::ReceivedEvent>& events)
+{
+    std::vector<Short> result;
+    for (auto& e : events)
+    {
+        EXPECT_EQ (e.type, kVstMidiType);
+        EXPECT_EQ (e.byteSize, 32);
+        EXPECT_EQ (e.flags, 0);
+        result.push_back ({ e.deltaFrames, e.midi[0], e.midi[1], e.midi[2] });
+    }
+    return result;
+}

@@ -1,0 +1,306 @@
+// The plug-in as a host first meets it: the library, the entry, the record,
+// and the answers of the dispatcher.
+
+#include "PluginFixture.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace
+{
+TEST (Library, ExportsOnlyTheEntryPoint)
+{
+    ASSERT_TRUE (pluginLibrary().isLoaded()) << pluginLibrary().getError();
+
+    std::unique_ptr<FILE, int (*) (FILE*)> nm (popen ("nm -D --defined-only '" POLYQUINTA_PLUGIN_PATH "'", "r"), pclose);
+    ASSERT_NE (nm, nullptr);
+
+    std::vector<std::string> exported;
+    char line[4096];
+    while (std::fgets (line, sizeof (line), nm.get()) != nullptr)
+    {
+        std::string text (line);
+        exported.push_back (text.substr (text.find_last_of (' ') + 1, text.find_last_not_of ("\n") - text.find_last_of (' ')));
+    }
+
+    EXPECT_EQ (exported, (std::vector<std::string> { "VSTPluginMain" }));
+}
+
+TEST (Entry, RefusesAHostThatIsNoVst2Host)
+{
+    vsthost::HostBehaviour noHost;
+    noHost.versionAnswer = 0;
+    vsthost::Plugin plugin (pluginLibrary(), noHost);
+    EXPECT_FALSE (plugin.isLoaded());
+
+    vsthost::HostBehaviour oddHost;
+    oddHost.versionAnswer = 7;
+    vsthost::Plugin accepted (pluginLibrary(), oddHost);
+    EXPECT_TRUE (accepted.isLoaded());
+
+    EXPECT_EQ (pluginLibrary().getEntry() (nullptr), nullptr);
+}
+
+TEST (Record, ValuesAHostReads)
+{
+    vsthost::Plugin plugin (pluginLibrary());
+    ASSERT_TRUE (plugin.isLoaded());
+    const auto* e = plugin.getEffect();
+
+    EXPECT_EQ (e->magic, 0x56737450);
+    EXPECT_EQ (e->uniqueID, 0x50717a74);
+    EXPECT_EQ (e->version, 100);
+    EXPECT_EQ (e->numInputs, 2);
+    EXPECT_EQ (e->numOutputs, 2);
+    EXPECT_EQ (e->numPrograms, 0);
+    EXPECT_EQ (e->numParams, 0);
+    EXPECT_EQ (e->flags, 0x231);
+    EXPECT_EQ (e->initialDelay, 0);
+    EXPECT_EQ (e->ioRatio, 1.0f);
+    EXPECT_NE (e->object, nullptr);
+    EXPECT_NE (e->dispatcher, nullptr);
+    EXPECT_NE (e->processReplacing, nullptr);
+    EXPECT_EQ (e->resvd1, 0);
+    EXPECT_EQ (e->realQualities, 0);
+
+    EXPECT_EQ (plugin.dispatch (effOpen), 0);
+    EXPECT_EQ (e->flags, 0x231);
+}
+
+TEST (Record, DeprecatedSlotsDoNothing)
+{
+    ActivePlugin p;
+    auto* e = p.plugin.getEffect();
+
+    vsthost::EventBlock events;
+    events.midi (0, 0x90, 60, 100);
+    p.plugin.sendEvents (events);
+
+    for (auto& channel : p.audio.outputs)
+        std::fill (channel.begin(), channel.end(), 0.25f);
+    p.audio.fill ([] (int, int i) { return (float) i; });
+
+    e->process (e, p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
+    for (auto& channel : p.audio.outputs)
+        for (auto v : channel)
+            ASSERT_EQ (v, 0.25f);
+    EXPECT_EQ (p.plugin.getNumProcessEventsCalls(), 0);
+
+    std::vector<double> in (512, 1.0), out (512, 0.5);
+    double* ins[] = { in.data(), in.data() };
+    double* outs[] = { out.data(), out.data() };
+    e->processDoubleReplacing (e, ins, outs, 512);
+    EXPECT_EQ (out[7], 0.5);
+
+    e->setParameter (e, 0, 1.0f);
+    EXPECT_EQ (e->getParameter (e, 0), 0.0f);
+    EXPECT_EQ (e->getParameter (e, 99), 0.0f);
+}
+
+//==============================================================================
+TEST (Dispatcher, NamesAndVersions)
+{
+    vsthost::Plugin plugin (pluginLibrary());
+    ASSERT_TRUE (plugin.isLoaded());
+
+    char buffer[64];
+    EXPECT_EQ (plugin.dispatch (effGetEffectName, 0, 0, buffer), 1);
+    EXPECT_STREQ (buffer, "Polyquinta");
+    EXPECT_EQ (plugin.dispatch (effGetVendorString, 0, 0, buffer), 1);
+    EXPECT_STREQ (buffer, "Brask Lab");
+    EXPECT_EQ (plugin.dispatch (effGetProductString, 0, 0, buffer), 1);
+    EXPECT_STREQ (buffer, "Polyquinta");
+
+    EXPECT_EQ (plugin.dispatch (effGetVendorVersion), 100);
+    EXPECT_EQ (plugin.dispatch (effGetVstVersion), 2400);
+    EXPECT_EQ (plugin.dispatch (effGetPlugCategory), 1);
+    EXPECT_EQ (plugin.dispatch (effIdentify), 0x4e764566);
+    EXPECT_EQ (plugin.dispatch (effGetCurrentMidiProgram), -1);
+    EXPECT_EQ (plugin.dispatch (effSetTotalSampleToProcess, 0, 4096), 4096);
+    EXPECT_EQ (plugin.dispatch (effCanBeAutomated, 3), 1);
+}
+
+TEST (Dispatcher, CapabilitiesComparedExactly)
+{
+    vsthost::Plugin plugin (pluginLibrary());
+    auto canDo = [&] (const char* text) { return plugin.dispatch (effCanDo, 0, 0, const_cast<char*> (text)); };
+
+    for (auto* yes : { "receiveVstEvents", "receiveVstMidiEvent", "receiveVstMidiEvents", "sendVstEvents",
+                       "sendVstMidiEvent", "sendVstMidiEvents", "receiveVstTimeInfo", "conformsToWindowRules", "bypass" })
+        EXPECT_EQ (canDo (yes), 1) << yes;
+
+    EXPECT_EQ (canDo ("openCloseAnyThread"), -1);
+
+    for (auto* no : { "receiveVstTimeInfo ", "ReceiveVstEvents", "bypas", "", "sizeWindow", "midiProgramNames", "plugAsChannelInsert" })
+        EXPECT_EQ (canDo (no), 0) << no;
+
+    EXPECT_EQ (plugin.dispatch (effCanDo, 0, 0, nullptr), 0);
+}
+
+TEST (Dispatcher, NoProgramsNoParameters)
+{
+    vsthost::Plugin plugin (pluginLibrary());
+
+    EXPECT_EQ (plugin.dispatch (effSetProgram, 0, 0), 0);
+    EXPECT_EQ (plugin.dispatch (effGetProgram), 0);
+    EXPECT_EQ (plugin.getText (effGetProgramName, 0, 24), "");
+    EXPECT_EQ (plugin.getText (effGetParamLabel, 0, 8), "");
+    EXPECT_EQ (plugin.getText (effGetParamDisplay, 0, 24), "");
+    EXPECT_EQ (plugin.getText (effGetParamName, 0, 16), "");
+
+    char name[64] = "unchanged";
+    EXPECT_EQ (plugin.dispatch (effGetProgramNameIndexed, 0, 0, name), 0);
+    EXPECT_STREQ (name, "unchanged");
+    EXPECT_EQ (plugin.dispatch (effSetProgramName, 0, 0, const_cast<char*> ("Lead")), 0);
+    EXPECT_EQ (plugin.getText (effGetProgramName, 0, 24), "");
+
+    // Changing programs leaves the settings alone.
+    void* before = nullptr;
+    const auto size = plugin.dispatch (effGetChunk, 0, 0, &before);
+    const std::string chunkBefore (static_cast<char*> (before), (size_t) size);
+    plugin.dispatch (effSetProgram, 0, 5);
+    void* after = nullptr;
+    plugin.dispatch (effGetChunk, 0, 0, &after);
+    EXPECT_EQ (std::string (static_cast<char*> (after), (size_t) size), chunkBefore);
+}
+
+TEST (Dispatcher, StateChunkRoundTrip)
+{
+    vsthost::Plugin source (pluginLibrary());
+    void* data = nullptr;
+    const auto size = source.dispatch (effGetChunk, 0, 0, &data);
+    ASSERT_EQ (size, 229);
+    ASSERT_NE (data, nullptr);
+    EXPECT_EQ (std::memcmp (data, "VC2!\xdc\0\0\0<Root><chordThru>1</chordThru>", 38), 0);
+
+    // A project saved with other settings, handed to a fresh instance.
+    std::string text = "<Root><chanOutSolo>5</chanOutSolo><splitPoint>60</splitPoint></Root>";
+    std::string chunk = std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + '\0';
+
+    vsthost::Plugin restored (pluginLibrary());
+    EXPECT_EQ (restored.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data()), 0);
+
+    void* again = nullptr;
+    const auto newSize = restored.dispatch (effGetChunk, 1, 0, &again);
+    const std::string written (static_cast<char*> (again), (size_t) newSize);
+    EXPECT_NE (written.find ("<chanOutSolo>5</chanOutSolo><splitPoint>60</splitPoint>"), std::string::npos);
+
+    // The bytes handed out are the plug-in's: a copy loads back into the first.
+    const std::string copy = written;
+    EXPECT_EQ (source.dispatch (effSetChunk, 0, (intptr_t) copy.size(), const_cast<char*> (copy.data())), 0);
+    void* reread = nullptr;
+    source.dispatch (effGetChunk, 0, 0, &reread);
+    EXPECT_EQ (std::string (static_cast<char*> (reread), (size_t) newSize), copy);
+
+    // Rejected and careless chunks answer 0 and change nothing.
+    EXPECT_EQ (source.dispatch (effSetChunk, 0, 5, const_cast<char*> ("junk!")), 0);
+    EXPECT_EQ (source.dispatch (effSetChunk, 0, 100, nullptr), 0);
+    EXPECT_EQ (source.dispatch (effSetChunk, 0, -3, const_cast<char*> ("x")), 0);
+    EXPECT_EQ (source.dispatch (effGetChunk, 0, 0, nullptr), 0);
+    source.dispatch (effGetChunk, 0, 0, &reread);
+    EXPECT_EQ (std::string (static_cast<char*> (reread), (size_t) newSize), copy);
+}
+
+TEST (Dispatcher, PinsAndSpeakerArrangements)
+{
+    vsthost::Plugin plugin (pluginLibrary());
+
+    VstPinProperties pin {};
+    EXPECT_EQ (plugin.dispatch (effGetInputProperties, 1, 0, &pin), 1);
+    EXPECT_STREQ (pin.label, "Polyquinta 2");
+    EXPECT_STREQ (pin.shortLabel, "Polyqu");
+    EXPECT_EQ (pin.flags, 3);
+    EXPECT_EQ (pin.arrangementType, 0);
+
+    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, 0, 0, &pin), 1);
+    EXPECT_STREQ (pin.label, "Polyquinta 1");
+    EXPECT_EQ (plugin.dispatch (effGetInputProperties, 2, 0, &pin), 0);
+    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, -1, 0, &pin), 0);
+    EXPECT_EQ (plugin.dispatch (effGetInputProperties, 0, 0, nullptr), 0);
+
+    auto mono = std::make_unique<VstSpeakerArrangement>();
+    mono->type = 0;
+    mono->numChannels = 1;
+    auto stereo = std::make_unique<VstSpeakerArrangement>();
+    stereo->type = 1;
+    stereo->numChannels = 2;
+
+    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) mono.get(), stereo.get()), 0);
+    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, 0, 0, &pin), 1);
+    EXPECT_EQ (pin.flags, 3); // unchanged by a refused arrangement
+
+    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) mono.get(), mono.get()), 1);
+    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, 0, 0, &pin), 1);
+    EXPECT_EQ (pin.flags, 4);
+    EXPECT_EQ (pin.arrangementType, 0);
+    EXPECT_STREQ (pin.label, "Polyquinta 1");
+    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, 1, 0, &pin), 1);
+    EXPECT_STREQ (pin.label, ""); // one channel now
+    EXPECT_EQ (plugin.getEffect()->numOutputs, 2);
+
+    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) stereo.get(), stereo.get()), 1);
+    EXPECT_EQ (plugin.dispatch (effGetInputProperties, 1, 0, &pin), 1);
+    EXPECT_EQ (pin.flags, 4);
+    EXPECT_EQ (pin.arrangementType, 1);
+
+    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, 0, stereo.get()), 0);
+
+    VstSpeakerArrangement* in = mono.get();
+    VstSpeakerArrangement* out = stereo.get();
+    EXPECT_EQ (plugin.dispatch (effGetSpeakerArrangement, 0, (intptr_t) &in, &out), 0);
+    EXPECT_EQ (in, nullptr);
+    EXPECT_EQ (out, nullptr);
+}
+
+TEST (Dispatcher, QuietOpcodesAndClose)
+{
+    vsthost::Plugin plugin (pluginLibrary());
+
+    for (int opcode : { 9, 16, 17, 18, 20, 21, 27, 28, 30, 31, 32, 36, 37, 38, 39, 40, 41, 43, 46, 50, 53, 54, 55, 56,
+                        57, 59, 60, 61, 62, 64, 65, 66, 67, 68, 70, 71, 72, 74, 75, 76, 77, 78, 79, 80, 500, -1 })
+        EXPECT_EQ (plugin.dispatch (opcode, 0, 0, nullptr), 0) << opcode;
+
+    plugin.dispatch (effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    EXPECT_EQ (plugin.dispatch (effGetTailSize), 0);
+    EXPECT_EQ (plugin.dispatch (effSetBypass, 0, 1), 1);
+    EXPECT_EQ (plugin.dispatch (effEditOpen, 0, 0, nullptr), 0);
+
+    EXPECT_EQ (plugin.close(), 1);
+}
+
+TEST (Dispatcher, TextIsCutAtTheBufferSize)
+{
+    vsthost::Plugin plugin (pluginLibrary());
+
+    // The short label goes into 7 bytes: six characters and the terminator.
+    VstPinProperties pin;
+    std::memset (&pin, 0x7f, sizeof (pin));
+    plugin.dispatch (effGetInputProperties, 0, 0, &pin);
+    EXPECT_STREQ (pin.shortLabel, "Polyqu");
+    EXPECT_EQ (pin.shortLabel[7], 0x7f);
+}
+
+//==============================================================================
+TEST (Instances, TwoAreIndependentAndOutliveEachOther)
+{
+    auto first = std::make_unique<ActivePlugin>();
+    ActivePlugin second;
+    ASSERT_TRUE (first->plugin.isLoaded() && second.plugin.isLoaded());
+    EXPECT_NE (first->plugin.getEffect(), second.plugin.getEffect());
+
+    std::string text = "<Root><chanOutSolo>9</chanOutSolo></Root>";
+    std::string chunk = std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + '\0';
+    first->plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
+
+    vsthost::EventBlock melody;
+    melody.midi (0, 0x90, 72, 90);
+    EXPECT_EQ (shortEvents (first->run (&melody)), (std::vector<Short> { { 0, 0x98, 72, 90 } }));
+    EXPECT_EQ (shortEvents (second.run (&melody)), (std::vector<Short> { { 0, 0x91, 72, 90 } }));
+
+    first.reset();
+
+    vsthost::EventBlock release;
+    release.midi (3, 0x80, 72, 0);
+    EXPECT_EQ (shortEvents (second.run (&release)), (std::vector<Short> { { 3, 0x81, 72, 0 } }));
+}
+} // namespace

@@ -1,0 +1,410 @@
+#include "JuceVSTWrapper.h"
+
+#include "VstText.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#if defined(_WIN32)
+ #include <windows.h>
+#else
+ #include <pthread.h>
+ #include <sched.h>
+ #include <sys/resource.h>
+ #include <sys/syscall.h>
+ #include <unistd.h>
+#endif
+
+namespace
+{
+std::vector<JuceVSTWrapper*> activeWrappers;
+} // namespace
+
+const std::vector<JuceVSTWrapper*>& JuceVSTWrapper::getActiveWrappers()
+{
+    return activeWrappers;
+}
+
+bool callingThreadHasNormalPriority()
+{
+#if defined(_WIN32)
+    const auto priority = GetThreadPriority (GetCurrentThread());
+    return priority <= THREAD_PRIORITY_NORMAL && priority >= THREAD_PRIORITY_LOWEST;
+#else
+    int policy = 0;
+    sched_param param {};
+
+    if (pthread_getschedparam (pthread_self(), &policy, &param) != 0)
+        return false;
+
+    if (policy != SCHED_OTHER && policy != SCHED_BATCH)
+        return false; // a real-time (or idle) thread
+
+    errno = 0;
+    const int nice = getpriority (PRIO_PROCESS, (id_t) syscall (SYS_gettid));
+    return errno == 0 && nice >= 0;
+#endif
+}
+
+//==============================================================================
+JuceVSTWrapper::JuceVSTWrapper (audioMasterCallback master, std::unique_ptr<myAudioProcessor> p)
+    : AudioEffectX (master, p->getNumPrograms(), p->getNumParameters()),
+      processor (std::move (p))
+{
+    processor->setPlayConfigDetails (inputChannelCount, outputChannelCount, 0.0, 0);
+    processor->setPlayHead (this);
+    processor->addListener (this);
+
+    cEffect.version = 100;
+    cEffect.uniqueID = vst::fourCharCode ('P', 'q', 'z', 't');
+    cEffect.numInputs = inputChannelCount;
+    cEffect.numOutputs = outputChannelCount;
+    setFlag (effFlagsIsSynth, false);
+    setFlag (effFlagsHasEditor, true);
+    setFlag (effFlagsCanReplacing, true);
+    setFlag (effFlagsNoSoundInStop, processor->getTailLengthSeconds() <= 0.0);
+    cEffect.initialDelay = processor->getLatencySamples();
+    setFlag (effFlagsProgramChunks, true);
+
+    activeWrappers.push_back (this);
+}
+
+JuceVSTWrapper::~JuceVSTWrapper()
+{
+    stopTimer();
+    editorWrapper.reset();
+    isShutDown = true;
+
+    processor.reset();
+
+    channelPointers.free();
+    scratchChannels.clear();
+
+    activeWrappers.erase (std::remove (activeWrappers.begin(), activeWrappers.end(), this), activeWrappers.end());
+    if (activeWrappers.empty())
+        shutDownFrameworkUserInterface();
+
+    freeEventPool();
+}
+
+//==============================================================================
+intptr_t JuceVSTWrapper::dispatcher (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+    if (isShutDown)
+        return 0;
+
+    switch (opcode)
+    {
+        case effEditGetRect:
+        case effEditOpen:
+        case effEditClose:
+        case effEditIdle:
+            return 0; // this build shows no editor inside the host
+
+        default:
+            return AudioEffectX::dispatcher (opcode, index, value, ptr, opt);
+    }
+}
+
+void JuceVSTWrapper::open()
+{
+    setFlag (effFlagsHasEditor, processor != nullptr && processor->hasEditor());
+}
+
+void JuceVSTWrapper::close()
+{
+    stopTimer();
+
+    if (juce::MessageManager::existsAndIsCurrentThread())
+        editorWrapper.reset();
+}
+
+void JuceVSTWrapper::setProgram (int32_t index)
+{
+    if (processor != nullptr)
+        processor->setCurrentProgram (index);
+}
+
+int32_t JuceVSTWrapper::getProgram()
+{
+    return processor != nullptr ? processor->getCurrentProgram() : 0;
+}
+
+void JuceVSTWrapper::setProgramName (const char* name)
+{
+    if (processor != nullptr && name != nullptr)
+        processor->changeProgramName (processor->getCurrentProgram(), juce::String::fromUTF8 (name));
+}
+
+void JuceVSTWrapper::getProgramName (char* name)
+{
+    if (processor != nullptr)
+        VstText::copy (processor->getProgramName (processor->getCurrentProgram()), name, 24);
+}
+
+void JuceVSTWrapper::getParameterLabel (int32_t, char* label)
+{
+    VstText::copy ({}, label, 8);
+}
+
+void JuceVSTWrapper::getParameterDisplay (int32_t index, char* text)
+{
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    if (processor != nullptr)
+        VstText::copy (processor->getParameterText (index), text, 24);
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+}
+
+void JuceVSTWrapper::getParameterName (int32_t index, char* text)
+{
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    if (processor != nullptr)
+        VstText::copy (processor->getParameterName (index), text, 16);
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+}
+
+int32_t JuceVSTWrapper::getChunk (void** data, bool isPreset)
+{
+    if (processor == nullptr || data == nullptr)
+        return 0;
+
+    stateChunk.reset();
+
+    if (isPreset)
+        processor->getCurrentProgramStateInformation (stateChunk);
+    else
+        processor->getStateInformation (stateChunk);
+
+    *data = stateChunk.getData();
+    stateChunkTime = juce::Time::getApproximateMillisecondCounter();
+    return (int32_t) stateChunk.getSize();
+}
+
+int32_t JuceVSTWrapper::setChunk (void* data, int32_t byteSize, bool isPreset)
+{
+    if (processor == nullptr)
+        return 0;
+
+    stateChunk.reset();
+    stateChunkTime = 0;
+
+    if (byteSize > 0 && data != nullptr)
+    {
+        if (isPreset)
+            processor->setCurrentProgramStateInformation (data, byteSize);
+        else
+            processor->setStateInformation (data, byteSize);
+    }
+
+    return 0;
+}
+
+void JuceVSTWrapper::setParameter (int32_t index, float value)
+{
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    if (processor != nullptr)
+        processor->setParameter (index, value);
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+}
+
+float JuceVSTWrapper::getParameter (int32_t index)
+{
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    return processor != nullptr ? processor->getParameter (index) : 0.0f;
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+}
+
+bool JuceVSTWrapper::canParameterBeAutomated (int32_t index)
+{
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    return processor != nullptr && processor->isParameterAutomatable (index);
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+}
+
+bool JuceVSTWrapper::getProgramNameIndexed (int32_t, int32_t index, char* text)
+{
+    if (processor != nullptr && (uint32_t) index < (uint32_t) processor->getNumPrograms())
+    {
+        VstText::copy (processor->getProgramName (index), text, 24);
+        return true;
+    }
+
+    return false;
+}
+
+bool JuceVSTWrapper::getInputProperties (int32_t index, VstPinProperties* properties)
+{
+    return getPinProperties (true, index, properties);
+}
+
+bool JuceVSTWrapper::getOutputProperties (int32_t index, VstPinProperties* properties)
+{
+    return getPinProperties (false, index, properties);
+}
+
+bool JuceVSTWrapper::getPinProperties (bool isInput, int32_t index, VstPinProperties* properties)
+{
+    if (processor == nullptr || properties == nullptr || index < 0 || index >= 2)
+        return false;
+
+    JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+    const auto name = isInput ? processor->getInputChannelName (index) : processor->getOutputChannelName (index);
+    const bool stereo = isInput ? processor->isInputChannelStereoPair (index) : processor->isOutputChannelStereoPair (index);
+    JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+
+    const auto arrangement = isInput ? inputArrangement : outputArrangement;
+
+    VstText::copy (name, properties->label, 63);
+    VstText::copy (name, properties->shortLabel, 7);
+
+    if (arrangement == kSpeakerArrEmpty)
+    {
+        properties->flags = kVstPinIsActive | (stereo ? kVstPinIsStereo : 0);
+        properties->arrangementType = 0;
+    }
+    else
+    {
+        properties->flags = kVstPinUseSpeaker;
+        properties->arrangementType = arrangement;
+    }
+
+    return true;
+}
+
+int32_t JuceVSTWrapper::getPlugCategory()
+{
+    return kPlugCategEffect;
+}
+
+bool JuceVSTWrapper::setSpeakerArrangement (VstSpeakerArrangement* inputs, VstSpeakerArrangement* outputs)
+{
+    if (processor == nullptr || inputs == nullptr || outputs == nullptr)
+        return false;
+
+    static constexpr int configurations[][2] = { { 1, 1 }, { 2, 2 } };
+
+    for (int i = (int) std::size (configurations); --i >= 0;)
+    {
+        if (configurations[i][0] == inputs->numChannels && configurations[i][1] == outputs->numChannels)
+        {
+            inputArrangement = inputs->type;
+            outputArrangement = outputs->type;
+            inputChannelCount = inputs->numChannels;
+            outputChannelCount = outputs->numChannels;
+            processor->setPlayConfigDetails (inputChannelCount, outputChannelCount,
+                                             processor->getSampleRate(), processor->getBlockSize());
+            inputSpeakerNames = VstText::speakerArrangementName (inputs->type);
+            outputSpeakerNames = VstText::speakerArrangementName (outputs->type);
+            return true;
+        }
+    }
+
+    inputSpeakerNames = {};
+    outputSpeakerNames = {};
+    return false;
+}
+
+bool JuceVSTWrapper::getSpeakerArrangement (VstSpeakerArrangement** inputs, VstSpeakerArrangement** outputs)
+{
+    if (inputs != nullptr)
+        *inputs = nullptr;
+    if (outputs != nullptr)
+        *outputs = nullptr;
+    return false;
+}
+
+bool JuceVSTWrapper::setBypass (bool shouldBeBypassed)
+{
+    isBypassed = shouldBeBypassed;
+    return true;
+}
+
+bool JuceVSTWrapper::getEffectName (char* text)
+{
+    if (processor == nullptr)
+        return false;
+
+    VstText::copy (processor->getName(), text, 64);
+    return true;
+}
+
+bool JuceVSTWrapper::getVendorString (char* text)
+{
+    VstText::copy ("Brask Lab", text, 64);
+    return true;
+}
+
+bool JuceVSTWrapper::getProductString (char* text)
+{
+    return getEffectName (text);
+}
+
+int32_t JuceVSTWrapper::getVendorVersion()
+{
+    return 100;
+}
+
+int32_t JuceVSTWrapper::canDo (const char* text)
+{
+    if (text == nullptr)
+        return 0;
+
+    static constexpr const char* yes[] = { "receiveVstEvents", "receiveVstMidiEvent", "receiveVstMidiEvents",
+                                           "sendVstEvents",    "sendVstMidiEvent",    "sendVstMidiEvents",
+                                           "receiveVstTimeInfo", "conformsToWindowRules", "bypass" };
+
+    for (auto* capability : yes)
+        if (std::strcmp (text, capability) == 0)
+            return 1;
+
+    if (std::strcmp (text, "openCloseAnyThread") == 0)
+        return -1;
+
+    return 0;
+}
+
+int32_t JuceVSTWrapper::getGetTailSize()
+{
+    return processor != nullptr ? (int32_t) (processor->getTailLengthSeconds() * sampleRate) : 0;
+}
+
+//==============================================================================
+void JuceVSTWrapper::audioProcessorParameterChanged (juce::AudioProcessor*, int index, float newValue)
+{
+    callHost (audioMasterAutomate, index, 0, nullptr, newValue);
+}
+
+void JuceVSTWrapper::audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&)
+{
+    if (processor != nullptr)
+        cEffect.initialDelay = processor->getLatencySamples();
+
+    callHost (audioMasterIOChanged);
+    callHost (audioMasterUpdateDisplay);
+}
+
+void JuceVSTWrapper::audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index)
+{
+    callHost (audioMasterBeginEdit, index);
+}
+
+void JuceVSTWrapper::audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index)
+{
+    callHost (audioMasterEndEdit, index);
+}
+
+juce::Optional<juce::AudioPlayHead::PositionInfo> JuceVSTWrapper::getPosition() const
+{
+    // The processor never asks where the host's transport is.
+    return {};
+}
+
+void JuceVSTWrapper::timerCallback()
+{
+    if (stateChunkTime != 0 && stateChunkTime < juce::Time::getApproximateMillisecondCounter() - 2000)
+    {
+        stateChunkTime = 0;
+        stateChunk.reset();
+    }
+}

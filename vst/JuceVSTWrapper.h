@@ -1,0 +1,121 @@
+#pragma once
+
+#include "AudioEffect.h"
+#include "myAudioProcessor.h"
+
+#include <memory>
+#include <vector>
+
+/** The host adapter: owns the processor, answers the host's requests, and
+    carries audio and MIDI between the host's buffers and the block function. */
+class JuceVSTWrapper : public AudioEffectX,
+                       private juce::Timer,
+                       public juce::AudioProcessorListener,
+                       public juce::AudioPlayHead
+{
+public:
+    JuceVSTWrapper (audioMasterCallback audioMaster, std::unique_ptr<myAudioProcessor> processor);
+    ~JuceVSTWrapper() override;
+
+    intptr_t dispatcher (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) override;
+
+    //==============================================================================
+    void open() override;
+    void close() override;
+    void setProgram (int32_t index) override;
+    int32_t getProgram() override;
+    void setProgramName (const char* name) override;
+    void getProgramName (char* name) override;
+    void getParameterLabel (int32_t index, char* label) override;
+    void getParameterDisplay (int32_t index, char* text) override;
+    void getParameterName (int32_t index, char* text) override;
+    void suspend() override;
+    void resume() override;
+    int32_t getChunk (void** data, bool isPreset) override;
+    int32_t setChunk (void* data, int32_t byteSize, bool isPreset) override;
+
+    void setParameter (int32_t index, float value) override;
+    float getParameter (int32_t index) override;
+    void processReplacing (float** inputs, float** outputs, int32_t sampleFrames) override;
+
+    int32_t processEvents (VstEvents* events) override;
+    bool canParameterBeAutomated (int32_t index) override;
+    bool getProgramNameIndexed (int32_t category, int32_t index, char* text) override;
+    bool getInputProperties (int32_t index, VstPinProperties* properties) override;
+    bool getOutputProperties (int32_t index, VstPinProperties* properties) override;
+    int32_t getPlugCategory() override;
+    bool setSpeakerArrangement (VstSpeakerArrangement* inputs, VstSpeakerArrangement* outputs) override;
+    bool getSpeakerArrangement (VstSpeakerArrangement** inputs, VstSpeakerArrangement** outputs) override;
+    bool setBypass (bool shouldBeBypassed) override;
+    bool getEffectName (char* text) override;
+    bool getVendorString (char* text) override;
+    bool getProductString (char* text) override;
+    int32_t getVendorVersion() override;
+    int32_t canDo (const char* text) override;
+    int32_t getGetTailSize() override;
+
+    //==============================================================================
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float newValue) override;
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override;
+    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override;
+    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override;
+
+    juce::Optional<PositionInfo> getPosition() const override;
+
+    //==============================================================================
+    // For tests that look inside one adapter.
+    myAudioProcessor* getProcessor() const noexcept { return processor.get(); }
+    const juce::String& getInputSpeakerArrangementName() const noexcept { return inputSpeakerNames; }
+    const juce::String& getOutputSpeakerArrangementName() const noexcept { return outputSpeakerNames; }
+    int getNumPooledEvents() const noexcept { return numAllocatedEvents; }
+
+    static const std::vector<JuceVSTWrapper*>& getActiveWrappers();
+
+private:
+    void timerCallback() override;
+
+    void resumeKeepingEvents (bool keepPendingEvents);
+    void resetScratchChannels();
+    void ensureEventPool (int numEvents);
+    void freeEventPool();
+    void sendOutgoingEvents();
+    bool getPinProperties (bool isInput, int32_t index, VstPinProperties* properties);
+    bool isOfflineProcessLevel();
+
+    struct ScratchChannel
+    {
+        juce::HeapBlock<float> samples;
+        int size = 0;
+    };
+
+    std::unique_ptr<myAudioProcessor> processor;
+    juce::MemoryBlock stateChunk;
+    juce::uint32 stateChunkTime = 0;
+    std::unique_ptr<juce::Component> editorWrapper;
+    ERect editorRect {};
+    juce::MidiBuffer blockMidi;
+    VstEvents* hostEvents = nullptr;
+    int numUsedEvents = 0, numAllocatedEvents = 0;
+    int32_t inputArrangement = kSpeakerArrEmpty, outputArrangement = kSpeakerArrEmpty;
+    int32_t inputChannelCount = 2, outputChannelCount = 2;
+    bool isResumed = false;
+    bool isBypassed = false;
+    bool isShutDown = false;
+    bool firstBlockPending = true;
+    bool editorDeletePending = false;
+    juce::HeapBlock<float*> channelPointers;
+    std::vector<ScratchChannel> scratchChannels;
+
+    // Not in the processor: the framework offers no place for them any more.
+    juce::String inputSpeakerNames, outputSpeakerNames;
+
+    JUCE_DECLARE_NON_COPYABLE (JuceVSTWrapper)
+};
+
+/** Shuts the framework's user-interface side down once the last adapter is gone. */
+void shutDownFrameworkUserInterface();
+
+/** True when the calling thread runs at an ordinary, non-elevated priority:
+    on Windows between "lowest" and "normal"; elsewhere a time-sharing thread
+    (not a real-time or idle one) whose nice value is 0 or more. */
+bool callingThreadHasNormalPriority();

@@ -1,0 +1,53 @@
+// The library's one way in.
+
+#include "JuceVSTWrapper.h"
+
+#include <memory>
+
+namespace
+{
+// The framework's user-interface side lives from the first entry until the
+// last adapter is gone. Counted, so that a process that runs the framework
+// itself (our in-process tests) keeps it.
+std::unique_ptr<juce::ScopedJuceInitialiser_GUI> frameworkSession;
+} // namespace
+
+void shutDownFrameworkUserInterface()
+{
+    frameworkSession.reset();
+}
+
+extern "C" __attribute__ ((visibility ("default"))) AEffect* VSTPluginMain (audioMasterCallback audioMaster)
+{
+    try
+    {
+        // The first thread to get here becomes the framework's message thread.
+        if (frameworkSession == nullptr)
+            frameworkSession = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+
+        if (audioMaster == nullptr || audioMaster (nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
+            return nullptr;
+
+        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_VST);
+        std::unique_ptr<myAudioProcessor> processor;
+
+        try
+        {
+            processor = std::make_unique<myAudioProcessor>();
+        }
+        catch (...)
+        {
+            juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+            throw;
+        }
+
+        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
+
+        auto* wrapper = new JuceVSTWrapper (audioMaster, std::move (processor));
+        return wrapper->getAeffect();
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
