@@ -236,7 +236,11 @@ void read (const void* data, int sizeInBytes, const std::function<void (int, int
         || hasInstructionInsideElement (text))
         return;
 
-    const auto root = juce::XmlDocument::parse (juce::String::fromUTF8 (text.c_str(), (int) text.size()));
+    // A few of the parser's steps move on by one character without looking;
+    // trailing white space, which XML ignores after the element, keeps such a
+    // step at the very end of the text from leaving the string.
+    const auto padded = text + "\n\n\n\n";
+    const auto root = juce::XmlDocument::parse (juce::String::fromUTF8 (padded.c_str(), (int) padded.size()));
 
     if (root == nullptr)
         return;

@@ -24,17 +24,31 @@ public:
         {
             const int t = uniform (0, 511);
             const int roll = uniform (0, 19);
-            const auto channel = (juce::uint8) uniform (0, 15);
             juce::uint8 bytes[3];
 
-            if (roll < 8)
-                bytes[0] = (juce::uint8) (0x90 | channel), bytes[1] = (juce::uint8) uniform (24, 96), bytes[2] = (juce::uint8) uniform (1, 127);
-            else if (roll < 16)
-                bytes[0] = (juce::uint8) ((roll & 1 ? 0x80 : 0x90) | channel), bytes[1] = (juce::uint8) uniform (24, 96), bytes[2] = 0;
+            // Keys go down only when up and up only when down, as on a keyboard.
+            if (roll < 8 && numHeld < 12)
+            {
+                const auto channel = (juce::uint8) uniform (0, 15);
+                const auto key = (juce::uint8) uniform (24, 96);
+                if (isHeld[channel][key])
+                    continue;
+                isHeld[channel][key] = true;
+                held[numHeld++] = { channel, key };
+                bytes[0] = (juce::uint8) (0x90 | channel), bytes[1] = key, bytes[2] = (juce::uint8) uniform (1, 127);
+            }
+            else if (roll < 16 && numHeld > 0)
+            {
+                const int k = uniform (0, numHeld - 1);
+                const auto [channel, key] = held[k];
+                held[k] = held[--numHeld];
+                isHeld[channel][key] = false;
+                bytes[0] = (juce::uint8) ((roll & 1 ? 0x80 : 0x90) | channel), bytes[1] = key, bytes[2] = 0;
+            }
             else if (roll < 18)
-                bytes[0] = (juce::uint8) (0xb0 | channel), bytes[1] = (juce::uint8) (roll == 16 ? 32 : 123), bytes[2] = (juce::uint8) uniform (0, 127);
+                bytes[0] = (juce::uint8) (0xb0 | uniform (0, 15)), bytes[1] = (juce::uint8) (roll == 16 ? 32 : 123), bytes[2] = (juce::uint8) uniform (0, 127);
             else
-                bytes[0] = (juce::uint8) (0xe0 | channel), bytes[1] = 0, bytes[2] = (juce::uint8) uniform (0, 127);
+                bytes[0] = (juce::uint8) (0xe0 | uniform (0, 15)), bytes[1] = 0, bytes[2] = (juce::uint8) uniform (0, 127);
 
             midi.addEvent (bytes, 3, t);
         }
@@ -47,6 +61,9 @@ private:
 
     std::mt19937 rng;
     juce::MidiBuffer midi;
+    bool isHeld[16][128] {};
+    std::pair<juce::uint8, juce::uint8> held[12];
+    int numHeld = 0;
 };
 
 std::size_t allocationsOverRandomBlocks (myAudioProcessor& p, unsigned seed)

@@ -12,6 +12,7 @@ constexpr int eventPoolStep = 32;
 constexpr int eventsPooledAtResume = 512;
 constexpr int midiBytesReservedAtResume = 2048;
 constexpr size_t eventRecordSize = sizeof (VstMidiSysexEvent); // room for either record kind
+constexpr int maxScratchSamples = 1 << 20; // whatever block size a host claims
 
 size_t eventArraySize (int numRecords)
 {
@@ -176,7 +177,7 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
                     {
                         if (outputs[j] == channel)
                         {
-                            scratch.size = juce::jmax (2 * blockSize, numSamples);
+                            scratch.size = juce::jmax (2 * juce::jlimit (0, maxScratchSamples, blockSize), numSamples);
                             scratch.samples.calloc ((size_t) scratch.size);
                             channel = scratch.samples.get();
                             break;

@@ -1,0 +1,200 @@
+// Inside one adapter: what a host cannot see through the record but the
+// processor and the adapter's own bookkeeping must show.
+
+#include "JuceVSTWrapper.h"
+#include "VstText.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+extern "C" AEffect* VSTPluginMain (audioMasterCallback);
+
+namespace
+{
+intptr_t VSTCALLBACK realtimeHost (AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+{
+    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetCurrentProcessLevel ? 2 : 0;
+}
+
+intptr_t VSTCALLBACK offlineHost (AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+{
+    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetCurrentProcessLevel ? kVstProcessLevelOffline : 0;
+}
+
+struct Adapter
+{
+    explicit Adapter (audioMasterCallback host = realtimeHost) : effect (VSTPluginMain (host)) {}
+    ~Adapter()
+    {
+        if (effect != nullptr)
+            effect->dispatcher (effect, effClose, 0, 0, nullptr, 0.0f);
+    }
+
+    intptr_t dispatch (int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f)
+    {
+        return effect->dispatcher (effect, opcode, index, value, ptr, opt);
+    }
+
+    void process (int numSamples = 512)
+    {
+        std::vector<float> a ((size_t) numSamples), b ((size_t) numSamples);
+        float* channels[] = { a.data(), b.data() };
+        effect->processReplacing (effect, channels, channels, numSamples);
+    }
+
+    JuceVSTWrapper& wrapper() { return *static_cast<JuceVSTWrapper*> (static_cast<AudioEffect*> (effect->object)); }
+    myAudioProcessor& processor() { return *wrapper().getProcessor(); }
+
+    AEffect* effect;
+};
+
+TEST (Adapter, ConstructionRegistersAndDescribesTheProcessor)
+{
+    const auto before = JuceVSTWrapper::getActiveWrappers().size();
+    {
+        Adapter a;
+        ASSERT_NE (a.effect, nullptr);
+        EXPECT_EQ (JuceVSTWrapper::getActiveWrappers().size(), before + 1);
+        EXPECT_EQ (a.processor().wrapperType, juce::AudioProcessor::wrapperType_VST);
+        EXPECT_EQ (a.processor().getPlayHead(), &a.wrapper());
+        EXPECT_EQ (a.processor().getTotalNumInputChannels(), 2);
+        EXPECT_EQ (a.processor().getTotalNumOutputChannels(), 2);
+    }
+    EXPECT_EQ (JuceVSTWrapper::getActiveWrappers().size(), before);
+
+    // The wrapper type is handed to the next processor only while the entry makes one.
+    myAudioProcessor standalone;
+    EXPECT_EQ (standalone.wrapperType, juce::AudioProcessor::wrapperType_Undefined);
+}
+
+TEST (Adapter, ResumePreparesTheProcessor)
+{
+    Adapter a;
+    a.dispatch (effSetSampleRate, 0, 0, nullptr, 0.0f);
+    a.dispatch (effSetBlockSize, 0, 256);
+    a.dispatch (effMainsChanged, 0, 1);
+
+    EXPECT_EQ (a.processor().getSampleRate(), 44100.0);
+    EXPECT_EQ (a.processor().getBlockSize(), 256);
+    EXPECT_EQ (a.wrapper().getNumPooledEvents(), 544);
+
+    a.dispatch (effMainsChanged, 0, 0);
+    EXPECT_EQ (a.wrapper().getNumPooledEvents(), 0);
+
+    a.dispatch (effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    EXPECT_EQ (a.processor().getSampleRate(), 44100.0); // only the next resume hands it over
+    a.dispatch (effMainsChanged, 0, 1);
+    EXPECT_EQ (a.processor().getSampleRate(), 96000.0);
+}
+
+TEST (Adapter, EventPoolGrowsInStepsOf32)
+{
+    Adapter a;
+    a.dispatch (effMainsChanged, 0, 1);
+
+    std::vector<VstMidiEvent> records (600);
+    std::vector<unsigned char> array (offsetof (VstEvents, events) + sizeof (VstEvent*) * records.size());
+    auto* events = reinterpret_cast<VstEvents*> (array.data());
+    events->numEvents = (int32_t) records.size();
+
+    for (size_t i = 0; i < records.size(); ++i)
+    {
+        records[i] = {};
+        records[i].type = kVstMidiType;
+        records[i].byteSize = sizeof (VstMidiEvent);
+        records[i].deltaFrames = (int32_t) (i % 512);
+        records[i].midiData[0] = (char) 0xb0;
+        records[i].midiData[1] = 7;
+        events->events[i] = reinterpret_cast<VstEvent*> (&records[i]);
+    }
+
+    a.dispatch (effProcessEvents, 0, 0, events);
+    a.process();
+    EXPECT_EQ (a.wrapper().getNumPooledEvents(), 608);
+}
+
+TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
+{
+    {
+        Adapter offline (offlineHost);
+        offline.dispatch (effMainsChanged, 0, 1);
+        EXPECT_TRUE (offline.processor().isNonRealtime());
+    }
+
+    Adapter a;
+    a.dispatch (effMainsChanged, 0, 1);
+    EXPECT_FALSE (a.processor().isNonRealtime());
+
+    // A first block from an ordinary thread: an offline render, whatever the host says.
+    std::thread ordinary ([&] { a.process(); });
+    ordinary.join();
+    EXPECT_TRUE (a.processor().isNonRealtime());
+    EXPECT_TRUE (callingThreadHasNormalPriority());
+
+    // From a thread with raised priority (where the system lets us raise it).
+    a.dispatch (effMainsChanged, 0, 0);
+    a.dispatch (effMainsChanged, 0, 1);
+    bool raised = false;
+    std::thread elevated ([&] {
+        sched_param param {};
+        param.sched_priority = 10;
+        raised = pthread_setschedparam (pthread_self(), SCHED_FIFO, &param) == 0;
+        if (raised)
+            a.process();
+    });
+    elevated.join();
+
+    if (raised)
+    {
+        EXPECT_FALSE (a.processor().isNonRealtime());
+    }
+}
+
+TEST (Adapter, SpeakerArrangementNames)
+{
+    Adapter a;
+    VstSpeakerArrangement in {}, out {};
+    in.type = 0;
+    in.numChannels = 1;
+    out.type = 0;
+    out.numChannels = 1;
+    EXPECT_EQ (a.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &in, &out), 1);
+    EXPECT_EQ (a.wrapper().getInputSpeakerArrangementName(), "M");
+    EXPECT_EQ (a.processor().getTotalNumInputChannels(), 1);
+
+    in.type = out.type = 17;
+    in.numChannels = out.numChannels = 2;
+    EXPECT_EQ (a.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &in, &out), 1);
+    EXPECT_EQ (a.wrapper().getOutputSpeakerArrangementName(), "L R Ls Rs Sl Sr ");
+
+    out.numChannels = 1;
+    EXPECT_EQ (a.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &in, &out), 0);
+    EXPECT_EQ (a.wrapper().getOutputSpeakerArrangementName(), "");
+    EXPECT_EQ (a.processor().getTotalNumOutputChannels(), 2);
+
+    EXPECT_EQ (VstText::speakerArrangementName (28), "L R C Lfe Ls Rs Tfl Tfc Tfr Trl Trr Lfe2");
+    EXPECT_EQ (VstText::speakerArrangementName (29), "");
+    EXPECT_EQ (VstText::speakerArrangementName (-1), "");
+}
+
+TEST (Text, CutAtTheBufferNeverInsideACharacter)
+{
+    char buffer[16];
+    std::memset (buffer, 0x7f, sizeof (buffer));
+
+    VstText::copy (juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f" "e"), buffer, 4); // "Größe"
+    EXPECT_STREQ (buffer, "Gr");
+    EXPECT_EQ (buffer[3], 0x7f);
+
+    VstText::copy (juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f" "e"), buffer, 5);
+    EXPECT_STREQ (buffer, "Gr\xc3\xb6");
+
+    VstText::copy ("Polyquinta", buffer, 1);
+    EXPECT_STREQ (buffer, "");
+
+    VstText::copy ("Polyquinta", nullptr, 10);
+    VstText::copy ("Polyquinta", buffer, 0);
+    VstText::copy ("Polyquinta", buffer, -5);
+}
+} // namespace

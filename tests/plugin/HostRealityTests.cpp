@@ -1,0 +1,271 @@
+// What real hosts do to a plug-in: long sessions, many instances on several
+// threads, and requests no specification lists.
+
+#include "AllocationCounter.h"
+#include "PluginFixture.h"
+
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace
+{
+std::vector<vsthost::EventBlock> randomPerformanceBlocks (unsigned seed, int count)
+{
+    std::mt19937 rng (seed);
+    auto uniform = [&] (int lo, int hi) { return std::uniform_int_distribution<int> (lo, hi) (rng); };
+
+    // Two hands on a keyboard: a key goes down only when it is up, and up only when down.
+    std::vector<std::pair<int, int>> held; // (channel, key)
+    std::vector<vsthost::EventBlock> blocks ((size_t) count);
+
+    for (auto& block : blocks)
+    {
+        std::vector<int> positions ((size_t) uniform (0, 10));
+        for (auto& t : positions)
+            t = uniform (0, 511);
+        std::sort (positions.begin(), positions.end());
+
+        for (auto t : positions)
+        {
+            const int roll = uniform (0, 9);
+
+            if (roll < 4 && held.size() < 12)
+            {
+                const auto key = std::make_pair (uniform (0, 15), uniform (30, 90));
+                if (std::find (held.begin(), held.end(), key) != held.end())
+                    continue;
+                held.push_back (key);
+                block.midi (t, (uint8_t) (0x90 | key.first), (uint8_t) key.second, (uint8_t) uniform (1, 127));
+            }
+            else if (roll < 8 && ! held.empty())
+            {
+                const auto i = (size_t) uniform (0, (int) held.size() - 1);
+                const auto key = held[i];
+                held.erase (held.begin() + (long) i);
+                block.midi (t, (uint8_t) (0x80 | key.first), (uint8_t) key.second, 0);
+            }
+            else if (roll < 9)
+            {
+                block.midi (t, (uint8_t) (0xb0 | uniform (0, 15)), 32, (uint8_t) uniform (0, 127));
+            }
+            else
+            {
+                block.midi (t, (uint8_t) (0xe0 | uniform (0, 15)), 0, (uint8_t) uniform (0, 127));
+            }
+        }
+
+    }
+
+    // All keys up at the end, so that the blocks can be played over and over.
+    for (auto& key : held)
+        blocks.back().midi (511, (uint8_t) (0x80 | key.first), (uint8_t) key.second, 0);
+
+    for (auto& block : blocks)
+        block.get();
+
+    return blocks;
+}
+
+TEST (Realtime, SteadyStateBlocksAllocateNothing)
+{
+    ActivePlugin p;
+    ASSERT_TRUE (p.plugin.isLoaded());
+    auto blocks = randomPerformanceBlocks (5, 256);
+
+    std::vector<VstEvents*> prepared;
+    for (auto& b : blocks)
+        prepared.push_back (b.get());
+
+    auto runBlocks = [&] (int count)
+    {
+        for (int i = 0; i < count; ++i)
+        {
+            p.plugin.dispatch (effProcessEvents, 0, 0, prepared[(size_t) i % prepared.size()]);
+            p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
+        }
+    };
+
+    runBlocks (2000); // warm-up
+
+    AllocationCounter counter;
+    runBlocks (20000);
+    EXPECT_EQ (counter.count(), 0u);
+    EXPECT_GT (p.plugin.getNumProcessEventsCalls(), 1000);
+}
+
+TEST (Realtime, SilentBlocksAllocateNothingEither)
+{
+    ActivePlugin p;
+    p.run();
+
+    AllocationCounter counter;
+    for (int i = 0; i < 5000; ++i)
+        p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
+    EXPECT_EQ (counter.count(), 0u);
+}
+
+TEST (Soak, ThousandLifecycles)
+{
+    auto blocks = randomPerformanceBlocks (9, 8);
+
+    for (int i = 0; i < 1000; ++i)
+    {
+        ActivePlugin p (128);
+        ASSERT_TRUE (p.plugin.isLoaded());
+
+        for (auto& b : blocks)
+            p.run (&b);
+
+        p.plugin.dispatch (effMainsChanged, 0, 0);
+        ASSERT_EQ (p.plugin.close(), 1);
+    }
+}
+
+TEST (Instances, SixteenInRandomOrderWhileTwoThreadsProcess)
+{
+    constexpr int numSlots = 16;
+
+    struct Slot
+    {
+        std::mutex lock;
+        std::unique_ptr<ActivePlugin> instance;
+        int channel = 0;
+    };
+
+    Slot slots[numSlots];
+    std::atomic<bool> done { false };
+    std::atomic<int> wrongChannel { 0 }, blocksProcessed { 0 };
+
+    auto open = [&] (Slot& slot, int channel)
+    {
+        slot.instance = std::make_unique<ActivePlugin> (256);
+        std::string text = "<Root><chanOutSolo>" + std::to_string (channel) + "</chanOutSolo></Root>";
+        std::string chunk = std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + '\0';
+        slot.instance->plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
+        slot.channel = channel;
+    };
+
+    auto process = [&] (int parity)
+    {
+        vsthost::EventBlock on, off;
+        on.midi (0, 0x90, 72, 90);
+        off.midi (0, 0x80, 72, 0);
+
+        while (! done)
+        {
+            for (int s = parity; s < numSlots; s += 2)
+            {
+                std::lock_guard<std::mutex> guard (slots[s].lock);
+
+                if (slots[s].instance == nullptr)
+                    continue;
+
+                for (auto* block : { &on, &off })
+                {
+                    const auto& out = slots[s].instance->run (block);
+
+                    if (out.size() != 1 || (out[0].midi[0] & 0x0f) != slots[s].channel - 1)
+                        ++wrongChannel;
+                }
+
+                ++blocksProcessed;
+            }
+        }
+    };
+
+    std::thread even (process, 0), odd (process, 1);
+    std::mt19937 rng (16);
+
+    for (int i = 0; i < 300; ++i)
+    {
+        const int s = std::uniform_int_distribution<int> (0, numSlots - 1) (rng);
+        std::lock_guard<std::mutex> guard (slots[s].lock);
+
+        if (slots[s].instance == nullptr)
+            open (slots[s], 1 + (i % 16));
+        else
+            slots[s].instance.reset();
+    }
+
+    std::this_thread::sleep_for (std::chrono::milliseconds (50));
+    done = true;
+    even.join();
+    odd.join();
+
+    for (auto& slot : slots)
+        slot.instance.reset();
+
+    EXPECT_EQ (wrongChannel.load(), 0);
+    EXPECT_GT (blocksProcessed.load(), 0);
+}
+
+TEST (Dispatcher, RandomRequestsNeverCrash)
+{
+    ActivePlugin p (256);
+    std::mt19937 rng (100000);
+    auto uniform = [&] (int64_t lo, int64_t hi) { return std::uniform_int_distribution<int64_t> (lo, hi) (rng); };
+
+    // Pointers always point at room enough for any record; values that are
+    // pointers for some opcodes are pointers there.
+    std::vector<std::array<unsigned char, 4096>> memory (4);
+    VstSpeakerArrangement arrangements[2] {};
+
+    for (int i = 0; i < 100000; ++i)
+    {
+        int32_t opcode = (int32_t) uniform (-5, 90);
+        if (opcode == effClose)
+            opcode = effIdentify;
+
+        const int32_t index = (int32_t) (uniform (0, 3) == 0 ? uniform (INT32_MIN, INT32_MAX) : uniform (-3, 3));
+        intptr_t value = (intptr_t) (uniform (0, 3) == 0 ? uniform (INT32_MIN, INT32_MAX) : uniform (-3, 600));
+        void* ptr = nullptr;
+
+        for (auto& m : memory)
+            m.fill (0);
+
+        if (uniform (0, 3) != 0)
+            ptr = memory[0].data();
+
+        switch (opcode)
+        {
+            case effSetSpeakerArrangement:
+                arrangements[0].numChannels = (int32_t) uniform (-1, 3);
+                arrangements[1].numChannels = (int32_t) uniform (-1, 3);
+                arrangements[0].type = arrangements[1].type = (int32_t) uniform (-2, 40);
+                value = uniform (0, 1) ? (intptr_t) &arrangements[0] : 0;
+                ptr = uniform (0, 1) ? &arrangements[1] : nullptr;
+                break;
+            case effGetSpeakerArrangement:
+                value = uniform (0, 1) ? (intptr_t) memory[1].data() : 0;
+                break;
+            case effSetChunk:
+                value = (intptr_t) uniform (-10, 4096);
+                break;
+            case effEditOpen:
+                ptr = nullptr; // no parent window
+                break;
+            case effSetBlockSize:
+                value = (intptr_t) uniform (-10, 8192);
+                break;
+            default:
+                break;
+        }
+
+        const auto answer = p.plugin.dispatch (opcode, index, value, ptr, (float) uniform (-100000, 100000));
+
+        if (opcode == effEditOpen)
+        {
+            ASSERT_EQ (answer, 0);
+        }
+
+        if (i % 1000 == 0)
+            p.run(); // and it still processes
+    }
+
+    p.plugin.dispatch (effMainsChanged, 0, 1);
+    vsthost::EventBlock note;
+    note.midi (0, 0x90, 100, 90);
+    EXPECT_FALSE (p.run (&note).empty());
+}
+} // namespace
