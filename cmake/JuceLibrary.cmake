@@ -1,7 +1,6 @@
 # JUCE's modules are compiled once into static libraries that the plug-in,
 # the tests and the tools all link, instead of being recompiled per target.
 #
-# The fuzzing build (clang) compiles juce_core alone.
 
 set(POLYQUINTA_JUCE_DEFINITIONS
     JUCE_WEB_BROWSER=0
@@ -28,23 +27,18 @@ set(POLYQUINTA_JUCE_DEFINITIONS
     JUCE_SILENCE_XCODE_15_LINKER_WARNING=1
 )
 
-if(POLYQUINTA_FUZZ)
-    # The fuzzing build needs only what the saved-state reader uses.
-    set(POLYQUINTA_JUCE_MODULES juce::juce_core)
-else()
-    set(POLYQUINTA_JUCE_MODULES
-        juce::juce_core
-        juce::juce_events
-        juce::juce_data_structures
-        juce::juce_graphics
-        juce::juce_gui_basics
-        juce::juce_gui_extra
-        juce::juce_audio_basics
-        juce::juce_audio_processors
-        juce::juce_audio_formats
-        juce::juce_audio_devices
-        juce::juce_audio_utils)
-endif()
+set(POLYQUINTA_JUCE_MODULES
+    juce::juce_core
+    juce::juce_events
+    juce::juce_data_structures
+    juce::juce_graphics
+    juce::juce_gui_basics
+    juce::juce_gui_extra
+    juce::juce_audio_basics
+    juce::juce_audio_processors
+    juce::juce_audio_formats
+    juce::juce_audio_devices
+    juce::juce_audio_utils)
 
 add_library(polyquinta_juce STATIC)
 target_link_libraries(polyquinta_juce
@@ -59,8 +53,6 @@ target_include_directories(polyquinta_juce
 target_compile_options(polyquinta_juce PRIVATE -w)
 # Debian's JUCE uses the system zlib, libpng and libjpeg instead of bundled copies.
 target_link_libraries(polyquinta_juce PUBLIC z ${CMAKE_DL_LIBS} pthread)
-if(NOT POLYQUINTA_FUZZ)
-    find_package(PkgConfig REQUIRED)
-    pkg_check_modules(POLYQUINTA_FONTS REQUIRED IMPORTED_TARGET freetype2 fontconfig)
-    target_link_libraries(polyquinta_juce PUBLIC png jpeg PkgConfig::POLYQUINTA_FONTS rt)
-endif()
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(POLYQUINTA_FONTS REQUIRED IMPORTED_TARGET freetype2 fontconfig)
+target_link_libraries(polyquinta_juce PUBLIC png jpeg PkgConfig::POLYQUINTA_FONTS rt)

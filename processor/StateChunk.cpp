@@ -88,6 +88,45 @@ bool hasInstructionInsideElement (const std::string& text)
     return false;
 }
 
+// XML allows '&' only as the start of a reference. The parser would take the
+// text after a stray one as markup of its own, past the end of that text.
+bool hasMalformedReference (const std::string& text)
+{
+    const auto isNameStart = [] (char c) { return std::isalpha ((unsigned char) c) || c == '_' || c == ':'; };
+    const auto isNameChar = [&] (char c) { return isNameStart (c) || std::isdigit ((unsigned char) c) || c == '.' || c == '-'; };
+
+    for (size_t i = text.find ('&'); i != std::string::npos; i = text.find ('&', i + 1))
+    {
+        size_t j = i + 1;
+
+        if (j < text.size() && text[j] == '#')
+        {
+            const bool hex = j + 1 < text.size() && (text[j + 1] == 'x' || text[j + 1] == 'X');
+            j += hex ? 2 : 1;
+            const auto digitsStart = j;
+
+            while (j < text.size() && (hex ? std::isxdigit ((unsigned char) text[j]) : std::isdigit ((unsigned char) text[j])))
+                ++j;
+
+            if (j == digitsStart)
+                return true;
+        }
+        else
+        {
+            if (j >= text.size() || ! isNameStart (text[j]))
+                return true;
+
+            while (j < text.size() && isNameChar (text[j]))
+                ++j;
+        }
+
+        if (j >= text.size() || text[j] != ';')
+            return true;
+    }
+
+    return false;
+}
+
 bool equalsIgnoringAsciiCase (const juce::String& tag, const char* key)
 {
     auto p = tag.getCharPointer();
@@ -233,7 +272,7 @@ void read (const void* data, int sizeInBytes, const std::function<void (int, int
     const auto text = validUtf8 (textStart, zero != nullptr ? (size_t) (zero - textStart) : available);
 
     if (nestingDepth (text.data(), text.size()) > maxNestingDepth || declaresEntities (text)
-        || hasInstructionInsideElement (text))
+        || hasInstructionInsideElement (text) || hasMalformedReference (text))
         return;
 
     // A few of the parser's steps move on by one character without looking;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds Polyquinta and runs every test: the suite, the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded fuzzing run.
+# Builds Polyquinta and runs every test: the suite; the suite again under
+# AddressSanitizer and UndefinedBehaviorSanitizer; bounded fuzzing runs of the
+# saved-state reader and of the plug-in's event intake (when clang is present);
+# and the plug-in suite under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,31 +13,51 @@ fuzz_seconds=${POLYQUINTA_FUZZ_SECONDS:-60}
 
 # The tests open real windows; Xvfb gives them a display of their own.
 run_suite() {
-    xvfb-run -a -s "-screen 0 1280x800x24" ctest --test-dir "$1" --output-on-failure -j"$jobs"
+    local dir=$1
+    shift
+    xvfb-run -a -s "-screen 0 1280x800x24" ctest --test-dir "$dir" --output-on-failure -j"$jobs" "$@"
+}
+
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "$@"
+    cmake --build "$dir" -j"$jobs"
+}
+
+fuzz() {
+    local name=$1 seeds=$2 regressions=$3
+    local corpus=build-fuzz/corpus/$name
+    mkdir -p "$corpus"
+    cp "$seeds"/* "$corpus"/
+    echo "== fuzzing ${name} for ${fuzz_seconds} s"
+    if ! build-fuzz/tests/fuzz/"$name" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=4096 \
+            -artifact_prefix=build-fuzz/ "$corpus" "$regressions" >build-fuzz/"$name".log 2>&1; then
+        tail -n 40 build-fuzz/"$name".log
+        echo "fuzzing ${name} found a fault"
+        exit 1
+    fi
+    grep -E "^Done" build-fuzz/"$name".log || true
 }
 
 echo "== build and test"
-cmake -S . -B build -G Ninja
-cmake --build build -j"$jobs"
+build build
 run_suite build
 
 echo "== address and undefined-behaviour sanitizers"
-cmake -S . -B build-asan -G Ninja -DPOLYQUINTA_SANITIZE=address,undefined
-cmake --build build-asan -j"$jobs"
+build build-asan -DPOLYQUINTA_SANITIZE=address,undefined
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
 
 if command -v clang++ >/dev/null 2>&1; then
-    echo "== fuzzing the saved-state reader for ${fuzz_seconds} s"
-    cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    echo "== fuzzing build"
+    build build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
           -DPOLYQUINTA_FUZZ=ON -DPOLYQUINTA_SANITIZE=address,undefined
-    cmake --build build-fuzz -j"$jobs"
-    corpus=build-fuzz/corpus/state
-    mkdir -p "$corpus"
-    cp tests/fuzz/corpus/* "$corpus"/
-    build-fuzz/tests/fuzz/state_chunk_fuzzer -max_total_time="$fuzz_seconds" -rss_limit_mb=4096 \
-        -print_final_stats=1 "$corpus" 2>build-fuzz/state_fuzz.log \
-        || { tail -n 40 build-fuzz/state_fuzz.log; echo "fuzzing found a fault"; exit 1; }
-    grep -E "stat::number_of_executed_units|Done" build-fuzz/state_fuzz.log || true
+    fuzz state_chunk_fuzzer tests/fuzz/corpus-state tests/fuzz/regressions-state
+    fuzz events_fuzzer tests/fuzz/corpus-events tests/fuzz/regressions-events
 else
     echo "== clang not present: fuzzing skipped"
 fi
+
+echo "== thread sanitizer over the plug-in suite"
+build build-tsan -DPOLYQUINTA_SANITIZE=thread
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_suite build-tsan -R '^plugin\.'

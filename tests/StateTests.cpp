@@ -282,7 +282,7 @@ namespace
 // Inputs that once crashed or hung the reader, replayed from exact-size copies.
 TEST (StateReadingHostile, FuzzingRegressions)
 {
-    const auto folder = juce::File (POLYQUINTA_SOURCE_DIR).getChildFile ("tests/fuzz/regressions");
+    const auto folder = juce::File (POLYQUINTA_SOURCE_DIR).getChildFile ("tests/fuzz/regressions-state");
     const auto files = folder.findChildFiles (juce::File::findFiles, false);
     ASSERT_FALSE (files.isEmpty());
 
@@ -304,5 +304,13 @@ TEST (StateReadingHostile, InstructionsOutsideTheElementStillLoad)
 {
     EXPECT_EQ (loadedText ("<?xml version=\"1.0\"?><?app something?><Root><splitPoint>61</splitPoint></Root>")[3], 61);
     EXPECT_EQ (loadedText ("<Root><splitPoint><?pi?>61</splitPoint></Root>")[3], 48);
+}
+
+TEST (StateReadingHostile, ReferencesMustBeWellFormed)
+{
+    EXPECT_EQ (loadedText ("<Root><splitPoint>6&#48;</splitPoint><x>&amp;&lt;&#x41;</x></Root>")[3], 60);
+    EXPECT_EQ (loadedText ("<Root><splitPoint>60</splitPoint><x>rock & roll</x></Root>")[3], 48);
+    EXPECT_EQ (loadedText ("<Root><splitPoint>60</splitPoint><x>&<y>;</x></Root>")[3], 48);
+    EXPECT_EQ (loadedText ("<Root><splitPoint>60&#x</splitPoint></Root>")[3], 48);
 }
 } // namespace

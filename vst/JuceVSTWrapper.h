@@ -3,6 +3,7 @@
 #include "AudioEffect.h"
 #include "myAudioProcessor.h"
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -99,7 +100,7 @@ private:
     int32_t inputArrangement = kSpeakerArrEmpty, outputArrangement = kSpeakerArrEmpty;
     int32_t inputChannelCount = 2, outputChannelCount = 2;
     bool isResumed = false;
-    bool isBypassed = false;
+    std::atomic<bool> isBypassed { false }; // hosts switch it from their user-interface thread
     bool isShutDown = false;
     bool firstBlockPending = true;
     bool editorDeletePending = false;
