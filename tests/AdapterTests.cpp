@@ -106,7 +106,7 @@ TEST (Adapter, EventPoolGrowsInStepsOf32)
         records[i].deltaFrames = (int32_t) (i % 512);
         records[i].midiData[0] = (char) 0xb0;
         records[i].midiData[1] = 7;
-        events->events[i] = reinterpret_cast<VstEvent*> (&records[i]);
+        eventSlots (events)[i] = reinterpret_cast<VstEvent*> (&records[i]);
     }
 
     a.dispatch (effProcessEvents, 0, 0, events);

@@ -91,7 +91,7 @@ int32_t JuceVSTWrapper::processEvents (VstEvents* events)
 
     for (int i = 0; i < events->numEvents; ++i)
     {
-        const auto* e = events->events[i];
+        const auto* e = eventSlots (events)[i];
 
         if (e == nullptr)
             continue;
@@ -247,7 +247,7 @@ void JuceVSTWrapper::ensureEventPool (int numEvents)
 
         record->type = kVstMidiType;
         record->byteSize = (int32_t) sizeof (VstMidiEvent);
-        hostEvents->events[i] = record;
+        eventSlots (hostEvents)[i] = record;
     }
 
     numAllocatedEvents = newSize;
@@ -259,7 +259,7 @@ void JuceVSTWrapper::freeEventPool()
     {
         for (int i = 0; i < numAllocatedEvents; ++i)
         {
-            auto* record = hostEvents->events[i];
+            auto* record = eventSlots (hostEvents)[i];
 
             if (record->type == kVstSysExType)
                 std::free (reinterpret_cast<VstMidiSysexEvent*> (record)->sysexDump);
@@ -289,7 +289,7 @@ void JuceVSTWrapper::sendOutgoingEvents()
         if (hostEvents == nullptr || numUsedEvents >= numAllocatedEvents)
             break; // out of memory: send what fits
 
-        auto* record = hostEvents->events[numUsedEvents];
+        auto* record = eventSlots (hostEvents)[numUsedEvents];
 
         if (meta.numBytes <= 4)
         {

@@ -77,6 +77,11 @@ struct VstEvents
     VstEvent* events[2]; // in truth numEvents entries
 };
 
+/** The event pointers of a VstEvents array: numEvents of them, beyond the two
+    that the declaration shows (reached through a pointer, not the array). */
+inline VstEvent** eventSlots (VstEvents* e) noexcept { return e->events; }
+inline VstEvent* const* eventSlots (const VstEvents* e) noexcept { return e->events; }
+
 struct VstMidiEvent
 {
     int32_t type;

@@ -41,7 +41,7 @@ intptr_t VSTCALLBACK host (AEffect*, int32_t opcode, int32_t, intptr_t, void* pt
 
         for (int i = 0; i < events->numEvents; ++i)
         {
-            const auto* e = events->events[i];
+            const auto* e = eventSlots (events)[i];
 
             if (e == nullptr || e->deltaFrames < 0)
                 __builtin_trap();
@@ -110,7 +110,7 @@ struct HostEventBlock
                     b = (char) in.byte();
             }
 
-            events->events[i] = reinterpret_cast<VstEvent*> (record.get());
+            eventSlots (events)[i] = reinterpret_cast<VstEvent*> (record.get());
             records.push_back (std::move (record));
         }
 

@@ -279,10 +279,10 @@ TEST (RealHosts, MalformedEventsAreIgnored)
     vsthost::EventBlock sysex;
     sysex.sysex (0, {});
     VstEvents* events = sysex.get();
-    reinterpret_cast<VstMidiSysexEvent*> (events->events[0])->dumpBytes = -3;
+    reinterpret_cast<VstMidiSysexEvent*> (eventSlots (events)[0])->dumpBytes = -3;
     p.plugin.sendEvents (sysex);
-    reinterpret_cast<VstMidiSysexEvent*> (events->events[0])->sysexDump = nullptr;
-    reinterpret_cast<VstMidiSysexEvent*> (events->events[0])->dumpBytes = 10;
+    reinterpret_cast<VstMidiSysexEvent*> (eventSlots (events)[0])->sysexDump = nullptr;
+    reinterpret_cast<VstMidiSysexEvent*> (eventSlots (events)[0])->dumpBytes = 10;
     p.plugin.dispatch (effProcessEvents, 0, 0, events);
 
     EXPECT_TRUE (p.run().empty());

@@ -83,7 +83,7 @@ VstEvents* EventBlock::get()
     events->numEvents = (int32_t) records.size();
 
     for (size_t i = 0; i < records.size(); ++i)
-        events->events[i] = records[i]->isNull ? nullptr : reinterpret_cast<VstEvent*> (&records[i]->storage);
+        eventSlots (events)[i] = records[i]->isNull ? nullptr : reinterpret_cast<VstEvent*> (&records[i]->storage);
 
     return events;
 }
@@ -209,7 +209,7 @@ intptr_t Plugin::answer (int32_t opcode, int32_t index, intptr_t value, void* pt
 
             for (int i = 0; events != nullptr && i < events->numEvents && received.size() < maxReceivedEvents; ++i)
             {
-                const auto* ev = events->events[i];
+                const auto* ev = eventSlots (events)[i];
                 ReceivedEvent r;
                 r.type = ev->type;
                 r.byteSize = ev->byteSize;
