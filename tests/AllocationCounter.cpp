@@ -25,7 +25,10 @@ inline void noteAllocation()
 #endif
 
 #if POLYQUINTA_SANITIZED_ALLOCATOR
-#include <sanitizer/allocator_interface.h>
+// The sanitizers' runtime offers allocation hooks (declared here, as not every
+// compiler ships the header).
+extern "C" int __sanitizer_install_malloc_and_free_hooks (void (*) (const volatile void*, std::size_t),
+                                                          void (*) (const volatile void*));
 
 namespace
 {

@@ -192,6 +192,16 @@ TEST (Dispatcher, StateChunkRoundTrip)
     source.dispatch (effGetChunk, 0, 0, &reread);
     EXPECT_EQ (std::string (static_cast<char*> (reread), (size_t) newSize), copy);
 
+    // The bytes stay valid while the host does other things, until the next chunk request.
+    void* kept = nullptr;
+    const auto keptSize = source.dispatch (effGetChunk, 0, 0, &kept);
+    const std::string keptCopy (static_cast<char*> (kept), (size_t) keptSize);
+    char name[64];
+    source.dispatch (effGetEffectName, 0, 0, name);
+    source.dispatch (effMainsChanged, 0, 1);
+    source.dispatch (effMainsChanged, 0, 0);
+    EXPECT_EQ (std::string (static_cast<char*> (kept), (size_t) keptSize), keptCopy);
+
     // Rejected and careless chunks answer 0 and change nothing.
     EXPECT_EQ (source.dispatch (effSetChunk, 0, 5, const_cast<char*> ("junk!")), 0);
     EXPECT_EQ (source.dispatch (effSetChunk, 0, 100, nullptr), 0);

@@ -1,0 +1,61 @@
+#pragma once
+
+// polyquinta-render: plays a Standard MIDI File through the built plug-in,
+// as a host would, and writes what the plug-in answers as a MIDI file.
+
+#include <juce_audio_basics/juce_audio_basics.h>
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace render
+{
+/** A failure the user can act on: one line, no crash. */
+struct Error : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+struct Options
+{
+    std::string input, output, pluginPath, statePath, saveStatePath, pianoRollPath;
+    double sampleRate = 44100.0;
+    int blockSize = 512;
+    bool fixedBlocks = false;
+    bool print = false;
+    bool progress = true;
+
+    // Settings handed to the plug-in as a saved-state chunk; unset ones keep
+    // the plug-in's (or the loaded state's) value.
+    std::optional<int> splitPoint, chordChannel, soloChannel, harmonyController, maxVoices, chordThru, harmony;
+};
+
+/** Parses the command line; throws Error with a message for the user. */
+Options parseCommandLine (const std::vector<std::string>& args);
+
+/** A note number from "60" or a name such as "C3", "F#4", "Bb2" (middle C is C4). */
+int parseNote (const std::string& text);
+
+std::string usage();
+
+/** One MIDI event at an absolute position. */
+struct TimedEvent
+{
+    double tick = 0;     // in the file's time units
+    int64_t sample = 0;  // at the render's sample rate
+    std::vector<uint8_t> bytes;
+    bool isVoice = false; // output only: a harmony voice, not a copy of an input event
+};
+
+struct Result
+{
+    std::vector<TimedEvent> input, output;
+    int numNotesIn = 0, numNotesOut = 0, numVoices = 0;
+    double secondsOfMusic = 0, secondsTaken = 0;
+};
+
+/** The whole job: read, render, write. Throws Error. */
+Result run (const Options& options);
+} // namespace render
