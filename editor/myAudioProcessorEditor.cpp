@@ -1,19 +1,228 @@
 #include "myAudioProcessorEditor.h"
 
+#include "BinaryData.h"
+
+namespace
+{
+constexpr int editorWidth = 996, editorHeight = 250;
+constexpr int lowestKey = 24, highestKey = 127;
+
+/** Controls carry their member names, so that they can be found by name. */
+template <typename Control, typename... Args>
+std::unique_ptr<Control> makeControl (juce::Component& parent, const char* name, Args&&... args)
+{
+    auto control = std::make_unique<Control> (std::forward<Args> (args)...);
+    control->setName (name);
+    parent.addAndMakeVisible (*control);
+    return control;
+}
+
+void configureCaption (juce::Label& label)
+{
+    label.setFont (juce::Font (15.0f, juce::Font::plain));
+    label.setJustificationType (juce::Justification::centredLeft);
+    label.setEditable (false, false, false);
+    label.setColour (juce::Label::textColourId, juce::Colours::white);
+}
+
+void configureBox (juce::ComboBox& box, juce::ComboBox::Listener* listener)
+{
+    box.setEditableText (false);
+    box.setJustificationType (juce::Justification::centredRight);
+    box.setTextWhenNothingSelected ({});
+    box.addListener (listener);
+}
+
+void fillBox (juce::ComboBox& box, int lastNumber)
+{
+    for (int n = 1; n <= lastNumber; ++n)
+        box.addItem (juce::String (n), n);
+}
+} // namespace
+
 myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     : AudioProcessorEditor (owner)
 {
-    setSize (996, 250);
+    midiKeyboard = makeControl<juce::MidiKeyboardComponent> (*this, "midiKeyboard", owner.keyboardState,
+                                                             juce::MidiKeyboardComponent::horizontalKeyboard);
+
+    learnButton = makeControl<juce::TextButton> (*this, "learnButton", "Learn");
+    learnButton->setColour (juce::TextButton::buttonColourId, juce::Colour (0xff801e00));
+    learnButton->setColour (juce::TextButton::textColourOffId, juce::Colours::azure);
+    learnButton->setTooltip ("Press button and note for splitpoint selection");
+    learnButton->addListener (this);
+
+    chordChannelBox = makeControl<juce::ComboBox> (*this, "chordChannelBox");
+    configureBox (*chordChannelBox, this);
+    chordChannelBox->setTooltip ("MIDI channel for chord notes");
+
+    chordChannelLabel = makeControl<juce::Label> (*this, "chordChannelLabel", juce::String(), "MIDI channel out chord");
+    configureCaption (*chordChannelLabel);
+
+    soloChannelBox = makeControl<juce::ComboBox> (*this, "soloChannelBox");
+    configureBox (*soloChannelBox, this);
+    soloChannelBox->setTooltip ("MIDI channel for solo notes");
+
+    soloChannelLabel = makeControl<juce::Label> (*this, "soloChannelLabel", juce::String(), "MIDI channel out solo");
+    configureCaption (*soloChannelLabel);
+
+    splitPointTitle = makeControl<juce::Label> (*this, "splitPointTitle", juce::String(), "Splitpoint");
+    configureCaption (*splitPointTitle);
+
+    splitPointLabel = makeControl<juce::Label> (*this, "splitPointLabel");
+    splitPointLabel->setFont (juce::Font (15.0f, juce::Font::plain));
+    splitPointLabel->setJustificationType (juce::Justification::centredRight);
+    splitPointLabel->setEditable (false, false, false);
+    splitPointLabel->setColour (juce::Label::backgroundColourId, juce::Colours::white);
+    splitPointLabel->setColour (juce::Label::textColourId, juce::Colours::black);
+    splitPointLabel->setColour (juce::Label::outlineColourId, juce::Colours::grey);
+    splitPointLabel->setTooltip ("SPlitpoint between chord and solo area");
+
+    ccHarmonyBox = makeControl<juce::ComboBox> (*this, "ccHarmonyBox");
+    configureBox (*ccHarmonyBox, this);
+    ccHarmonyBox->setTooltip ("Controller that switches the harmony voices: value 64 or more turns them on, 63 or less off");
+
+    ccHarmonyLabel = makeControl<juce::Label> (*this, "ccHarmonyLabel", juce::String(), "CC Harmony on/off");
+    configureCaption (*ccHarmonyLabel);
+
+    maxVoicesBox = makeControl<juce::ComboBox> (*this, "maxVoicesBox");
+    configureBox (*maxVoicesBox, this);
+    maxVoicesBox->setTooltip ("Most notes in the solo area at once: held melody keys plus harmony voices; "
+                              "the lowest voices are left out first");
+
+    maxVoicesLabel = makeControl<juce::Label> (*this, "maxVoicesLabel", juce::String(), "Max. Solo voices");
+    configureCaption (*maxVoicesLabel);
+
+    backgroundImage = juce::ImageCache::getFromMemory (PolyquintaBinaryData::background_png, PolyquintaBinaryData::background_pngSize);
+
+    setSize (editorWidth, editorHeight);
+
+    owner.addChangeListener (this);
+
+    midiKeyboard->setAvailableRange (lowestKey, highestKey);
+    midiKeyboard->setLowestVisibleKey (lowestKey);
+    midiKeyboard->setColour (juce::MidiKeyboardComponent::keyDownOverlayColourId, juce::Colours::red);
+
+    for (int n = 1; n <= 16; ++n)
+    {
+        chordChannelBox->addItem (juce::String (n), n);
+        soloChannelBox->addItem (juce::String (n), n);
+    }
+    fillBox (*maxVoicesBox, 10);
+    fillBox (*ccHarmonyBox, 127);
+
+    // Without notification: showing the settings must not write them back.
+    chordChannelBox->setSelectedItemIndex (owner.chanOutChord - 1, juce::dontSendNotification);
+    soloChannelBox->setSelectedItemIndex (owner.chanOutSolo - 1, juce::dontSendNotification);
+    maxVoicesBox->setSelectedItemIndex (owner.maxSoloVoices - 1, juce::dontSendNotification);
+    ccHarmonyBox->setSelectedItemIndex (owner.ccHarmonyCtl - 1, juce::dontSendNotification);
+
+    splitPointLabel->setText (juce::String (owner.splitPoint.load()), juce::dontSendNotification);
 }
 
-myAudioProcessorEditor::~myAudioProcessorEditor() = default;
+myAudioProcessorEditor::~myAudioProcessorEditor()
+{
+    midiKeyboard = nullptr;
+    learnButton = nullptr;
+    chordChannelBox = nullptr;
+    chordChannelLabel = nullptr;
+    soloChannelBox = nullptr;
+    soloChannelLabel = nullptr;
+    splitPointTitle = nullptr;
+    splitPointLabel = nullptr;
+    ccHarmonyBox = nullptr;
+    ccHarmonyLabel = nullptr;
+    maxVoicesBox = nullptr;
+    maxVoicesLabel = nullptr;
 
+    getProcessor().removeChangeListener (this);
+    backgroundImage = {};
+}
+
+myAudioProcessor& myAudioProcessorEditor::getProcessor() const
+{
+    return *static_cast<myAudioProcessor*> (getAudioProcessor());
+}
+
+int myAudioProcessorEditor::keyboardWidth() const
+{
+    return (int) (midiKeyboard->getKeyStartPosition (highestKey) - midiKeyboard->getKeyStartPosition (lowestKey)
+                  + midiKeyboard->getKeyWidth());
+}
+
+//==============================================================================
 void myAudioProcessorEditor::paint (juce::Graphics& g)
 {
-    g.fillAll (juce::Colour (52, 18, 6));
-    g.setColour (juce::Colour (127, 29, 0));
-    g.fillRect (0, 0, getWidth(), 61);
-    g.setColour (juce::Colour (255, 240, 210));
-    g.setFont (juce::Font (32.0f, juce::Font::italic));
-    g.drawText (getAudioProcessor()->getName(), 16, 12, 300, 42, juce::Justification::centredLeft);
+    g.fillAll (juce::Colours::black);
+
+    g.setColour (juce::Colours::black);
+    g.drawImage (backgroundImage, 0, 0, editorWidth, editorHeight, 0, 0, backgroundImage.getWidth(), backgroundImage.getHeight());
+
+    const auto& p = getProcessor();
+    const int splitX = (int) midiKeyboard->getKeyStartPosition (p.splitPoint);
+    const int barY = midiKeyboard->getBottom() + 5;
+    const int left = midiKeyboard->getX();
+    const int right = (int) (midiKeyboard->getKeyStartPosition (highestKey) + midiKeyboard->getKeyWidth());
+
+    g.setColour (juce::Colours::red);
+    g.fillRect (left, barY, splitX, 10);
+
+    g.setColour (juce::Colours::blue);
+    g.fillRect (left + splitX, barY, right - splitX, 10);
+
+    g.setColour (p.harmonyEnabled > 0 ? juce::Colours::green : juce::Colours::red);
+    g.fillRect (ccHarmonyBox->getRight(), ccHarmonyBox->getY(), 12, 24);
+}
+
+void myAudioProcessorEditor::resized()
+{
+    midiKeyboard->setBounds (10, 160, editorWidth, 64);
+
+    learnButton->setBounds (416, 100, 60, 24);
+    chordChannelBox->setBounds (156, 80, 80, 24);
+    chordChannelLabel->setBounds (16, 80, 130, 24);
+    soloChannelBox->setBounds (156, 120, 80, 24);
+    soloChannelLabel->setBounds (16, 120, 130, 24);
+    splitPointTitle->setBounds (271, 100, 70, 24);
+    splitPointLabel->setBounds (348, 100, 60, 24);
+    ccHarmonyBox->setBounds (655, 80, 80, 24);
+    ccHarmonyLabel->setBounds (515, 80, 130, 24);
+    maxVoicesBox->setBounds (655, 120, 80, 24);
+    maxVoicesLabel->setBounds (515, 120, 130, 24);
+
+    // Exactly as wide as keys 24 to 127, so that no scroll buttons appear.
+    midiKeyboard->setBounds (midiKeyboard->getX(), midiKeyboard->getY(), keyboardWidth(), 64);
+}
+
+//==============================================================================
+void myAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* source)
+{
+    auto& p = getProcessor();
+
+    if (source != static_cast<juce::ChangeBroadcaster*> (&p))
+        return;
+
+    splitPointLabel->setText (juce::String (p.splitPoint.load()), juce::dontSendNotification);
+    repaint();
+}
+
+void myAudioProcessorEditor::buttonClicked (juce::Button* button)
+{
+    if (button == learnButton.get())
+        getProcessor().learnSplitPoint = true;
+}
+
+void myAudioProcessorEditor::comboBoxChanged (juce::ComboBox* box)
+{
+    auto& p = getProcessor();
+    const int value = box->getText().getIntValue();
+
+    if (box == chordChannelBox.get())
+        p.chanOutChord = value;
+    else if (box == soloChannelBox.get())
+        p.chanOutSolo = value;
+    else if (box == ccHarmonyBox.get())
+        p.ccHarmonyCtl = value;
+    else if (box == maxVoicesBox.get())
+        p.maxSoloVoices = value;
 }

@@ -60,10 +60,9 @@ void myAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mid
             keyboardState.processNextMidiEvent (m);
             sendChangeMessage();
 
-            if (learnSplitPoint)
+            // Taken in one step, so that a "Learn" pressed meanwhile is not lost.
+            if (learnSplitPoint.exchange (false))
             {
-                learnSplitPoint = false;
-
                 if (n >= lowestLearnableNote)
                 {
                     splitPoint = n;

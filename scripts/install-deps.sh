@@ -9,7 +9,7 @@ packages=(
   libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev
   libfreetype-dev libfontconfig1-dev libasound2-dev
   libpng-dev libjpeg-dev zlib1g-dev
-  fonts-dejavu-core xvfb xauth
+  fonts-dejavu-core fonts-dancingscript xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
 )

@@ -1,0 +1,352 @@
+// The editor, rendered off-screen and checked pixel by pixel, and driven
+// through the same listener paths a user's clicks take.
+
+#include "EngineHarness.h"
+
+#include "BinaryData.h"
+#include "myAudioProcessorEditor.h"
+
+namespace
+{
+template <typename Control>
+Control& control (juce::Component& editor, const juce::String& name)
+{
+    for (auto* child : editor.getChildren())
+        if (child->getName() == name)
+            if (auto* c = dynamic_cast<Control*> (child))
+                return *c;
+
+    throw std::runtime_error ("no control " + name.toStdString());
+}
+
+std::unique_ptr<myAudioProcessorEditor> editorFor (myAudioProcessor& p)
+{
+    return std::unique_ptr<myAudioProcessorEditor> (static_cast<myAudioProcessorEditor*> (p.createEditor()));
+}
+
+juce::Image snapshot (juce::Component& editor)
+{
+    return editor.createComponentSnapshot (editor.getLocalBounds(), true, 1.0f);
+}
+
+/** Whether every pixel of the rectangle (clipped to the image) has the colour. */
+bool filledWith (const juce::Image& image, juce::Rectangle<int> area, juce::Colour colour)
+{
+    area = area.getIntersection (image.getBounds());
+    if (area.isEmpty())
+        return false;
+
+    for (int y = area.getY(); y < area.getBottom(); ++y)
+        for (int x = area.getX(); x < area.getRight(); ++x)
+            if (image.getPixelAt (x, y).getARGB() != colour.getARGB())
+                return false;
+    return true;
+}
+
+void runMessageLoop (int milliseconds = 50)
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}
+
+const auto red = juce::Colours::red, blue = juce::Colours::blue;
+
+TEST (Background, IsTheFinishedPanel)
+{
+    const auto image = juce::ImageCache::getFromMemory (PolyquintaBinaryData::background_png, PolyquintaBinaryData::background_pngSize);
+    ASSERT_TRUE (image.isValid());
+    EXPECT_EQ (image.getWidth(), 996);
+    EXPECT_EQ (image.getHeight(), 250);
+
+    for (int y = 0; y < 250; y += 7)
+        for (int x = 0; x < 996; x += 5)
+            ASSERT_EQ (image.getPixelAt (x, y).getAlpha(), 255) << x << "," << y;
+
+    const auto frame = juce::Colour (128, 30, 0);
+    EXPECT_TRUE (filledWith (image, { 0, 61, 3, 189 }, frame));
+    EXPECT_TRUE (filledWith (image, { 993, 61, 3, 189 }, frame));
+    EXPECT_TRUE (filledWith (image, { 0, 247, 996, 3 }, frame));
+
+    // Title band deep red-orange; the name in light cream at its left.
+    const auto band = image.getPixelAt (500, 30);
+    EXPECT_NEAR (band.getRed(), 127, 20);
+    EXPECT_NEAR (band.getGreen(), 29, 12);
+    EXPECT_LT (band.getBlue(), 16);
+
+    int cream = 0;
+    for (int y = 12; y < 55; ++y)
+        for (int x = 16; x < 207; ++x)
+            cream += image.getPixelAt (x, y).getBrightness() > 0.85f ? 1 : 0;
+    EXPECT_GT (cream, 400);
+
+    // Dark brown panel.
+    const auto panel = image.getPixelAt (300, 200);
+    EXPECT_LT (panel.getRed(), 70);
+    EXPECT_LT (panel.getGreen(), 30);
+}
+
+TEST (EditorLayout, ControlsTextsAndBounds)
+{
+    myAudioProcessor p;
+    auto editor = editorFor (p);
+
+    EXPECT_EQ (editor->getWidth(), 996);
+    EXPECT_EQ (editor->getHeight(), 250);
+
+    const std::pair<const char*, const char*> captions[] = {
+        { "chordChannelLabel", "MIDI channel out chord" }, { "soloChannelLabel", "MIDI channel out solo" },
+        { "splitPointTitle", "Splitpoint" },               { "ccHarmonyLabel", "CC Harmony on/off" },
+        { "maxVoicesLabel", "Max. Solo voices" },
+    };
+    for (auto [name, text] : captions)
+        EXPECT_EQ (control<juce::Label> (*editor, name).getText(), text) << name;
+
+    EXPECT_EQ (control<juce::TextButton> (*editor, "learnButton").getButtonText(), "Learn");
+    EXPECT_EQ (control<juce::TextButton> (*editor, "learnButton").getBounds(), juce::Rectangle<int> (416, 100, 60, 24));
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "ccHarmonyBox").getBounds(), juce::Rectangle<int> (655, 80, 80, 24));
+    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getBounds(), juce::Rectangle<int> (348, 100, 60, 24));
+
+    auto& keyboard = control<juce::MidiKeyboardComponent> (*editor, "midiKeyboard");
+    EXPECT_EQ (keyboard.getBounds(), juce::Rectangle<int> (10, 160, 976, 64));
+    EXPECT_EQ (keyboard.getRangeStart(), 24);
+    EXPECT_EQ (keyboard.getRangeEnd(), 127);
+    EXPECT_EQ (keyboard.getLowestVisibleKey(), 24);
+
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "chordChannelBox").getNumItems(), 16);
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "ccHarmonyBox").getNumItems(), 127);
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "maxVoicesBox").getNumItems(), 10);
+    EXPECT_FALSE (control<juce::ComboBox> (*editor, "ccHarmonyBox").getTooltip().isEmpty());
+    EXPECT_FALSE (control<juce::ComboBox> (*editor, "maxVoicesBox").getTooltip().isEmpty());
+}
+
+TEST (EditorLayout, ShowsTheSettingsAndWritesNothing)
+{
+    myAudioProcessor p;
+    p.chanOutChord = 3;
+    p.maxSoloVoices = 11; // from a foreign saved state: no such item
+    p.ccHarmonyCtl = 0;
+    juce::MemoryBlock before;
+    p.getStateInformation (before);
+
+    auto editor = editorFor (p);
+
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "chordChannelBox").getText(), "3");
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "soloChannelBox").getText(), "2");
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "maxVoicesBox").getText(), "");
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "ccHarmonyBox").getText(), "");
+    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "48");
+
+    runMessageLoop();
+    juce::MemoryBlock after;
+    p.getStateInformation (after);
+    EXPECT_EQ (before, after);
+    EXPECT_FALSE (p.learnSplitPoint.load());
+}
+
+//==============================================================================
+struct BarCase
+{
+    int splitPoint;
+    juce::Rectangle<int> chordBar, soloBar; // an empty chord bar: none drawn
+};
+
+class SplitBars : public ::testing::TestWithParam<BarCase> {};
+
+TEST_P (SplitBars, AtTheirExactRectangles)
+{
+    const auto& c = GetParam();
+    myAudioProcessor p;
+    p.splitPoint = c.splitPoint;
+    auto editor = editorFor (p);
+    const auto image = snapshot (*editor);
+
+    if (! c.chordBar.isEmpty())
+    {
+        EXPECT_TRUE (filledWith (image, c.chordBar, red));
+        EXPECT_FALSE (filledWith (image, c.chordBar.withX (c.chordBar.getRight()).withWidth (1), red));
+    }
+    else
+    {
+        EXPECT_FALSE (filledWith (image, { 10, 229, 1, 10 }, red));
+    }
+
+    EXPECT_TRUE (filledWith (image, c.soloBar, blue));
+    EXPECT_FALSE (filledWith (image, c.soloBar.withX (c.soloBar.getRight()).withWidth (1), blue));
+    EXPECT_FALSE (filledWith (image, c.soloBar.withY (239).withHeight (1), blue));
+    EXPECT_FALSE (filledWith (image, c.soloBar.withY (228).withHeight (1), blue));
+}
+
+INSTANTIATE_TEST_SUITE_P (Editor, SplitBars,
+                          ::testing::Values (BarCase { 48, { 10, 229, 224, 10 }, { 234, 229, 752, 10 } },
+                                             BarCase { 60, { 10, 229, 336, 10 }, { 346, 229, 640, 10 } },
+                                             BarCase { 24, {}, { 10, 229, 976, 10 } },
+                                             BarCase { 127, { 10, 229, 960, 10 }, { 970, 229, 16, 10 } },
+                                             BarCase { 12, {}, { 0, 229, 986, 10 } }),
+                          [] (const auto& info) { return "Split" + std::to_string (info.param.splitPoint); });
+
+TEST (EditorPainting, HarmonyLamp)
+{
+    myAudioProcessor p;
+    auto editor = editorFor (p);
+    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, juce::Colour (0xff008000)));
+
+    p.harmonyEnabled = 0;
+    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, red));
+    p.harmonyEnabled = 7;
+    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, juce::Colour (0xff008000)));
+}
+
+TEST (EditorPainting, KeysShowNotesAndVoicesDown)
+{
+    myAudioProcessor p;
+    auto editor = editorFor (p);
+    auto& keyboard = control<juce::MidiKeyboardComponent> (*editor, "midiKeyboard");
+
+    // The middle of a white key's lower part, in editor coordinates.
+    auto keyPixel = [&] (int note) {
+        return juce::Point<int> (10 + (int) (keyboard.getKeyStartPosition (note) + keyboard.getKeyWidth() / 2), 160 + 58);
+    };
+    auto isRed = [&] (const juce::Image& image, int note) {
+        const auto c = image.getPixelAt (keyPixel (note).x, keyPixel (note).y);
+        return c.getRed() > 200 && c.getGreen() < 60 && c.getBlue() < 60;
+    };
+
+    EXPECT_FALSE (isRed (snapshot (*editor), 60));
+
+    runBlock (p, { on (1, 36, 100), on (1, 40, 100), on (1, 43, 100), on (1, 72, 90, 5) });
+    auto image = snapshot (*editor);
+    for (int note : { 36, 40, 43, 72, 60, 64, 67 }) // played keys and the voices
+        EXPECT_TRUE (isRed (image, note)) << note;
+    EXPECT_FALSE (isRed (image, 62));
+
+    runBlock (p, { off (1, 72), off (1, 36), off (1, 40), off (1, 43) });
+    image = snapshot (*editor);
+    for (int note : { 36, 40, 43, 72, 60, 64, 67 })
+        EXPECT_FALSE (isRed (image, note)) << note;
+}
+
+//==============================================================================
+TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
+{
+    myAudioProcessor p;
+    auto editor = editorFor (p);
+
+    struct Choice { const char* box; int item; std::atomic<int32_t>* setting; };
+    const Choice choices[] = { { "chordChannelBox", 5, &p.chanOutChord }, { "soloChannelBox", 9, &p.chanOutSolo },
+                               { "ccHarmonyBox", 64, &p.ccHarmonyCtl },    { "maxVoicesBox", 1, &p.maxSoloVoices } };
+
+    for (auto& choice : choices)
+    {
+        juce::MemoryBlock before;
+        p.getStateInformation (before);
+        const auto oldValue = choice.setting->load();
+
+        control<juce::ComboBox> (*editor, choice.box).setSelectedId (choice.item, juce::sendNotificationSync);
+        EXPECT_EQ (choice.setting->load(), choice.item) << choice.box;
+
+        // Nothing else changed.
+        *choice.setting = oldValue;
+        juce::MemoryBlock after;
+        p.getStateInformation (after);
+        EXPECT_EQ (before, after) << choice.box;
+        *choice.setting = choice.item;
+    }
+
+    // The engine uses the new channel at once.
+    EXPECT_EQ (runBlock (p, { on (1, 40, 100) }), (Events { on (5, 40, 100) }));
+    runBlock (p, { cc (1, 32, 0) });
+    EXPECT_EQ (p.harmonyEnabled.load(), 1);
+    runBlock (p, { cc (1, 64, 0) });
+    EXPECT_EQ (p.harmonyEnabled.load(), 0);
+}
+
+TEST (EditorBehaviour, LearnThenAKeyMovesNumberAndBars)
+{
+    myAudioProcessor p;
+    auto editor = editorFor (p);
+
+    control<juce::TextButton> (*editor, "learnButton").triggerClick();
+    runMessageLoop();
+    EXPECT_TRUE (p.learnSplitPoint.load());
+    control<juce::TextButton> (*editor, "learnButton").triggerClick(); // twice: still armed once
+    runMessageLoop();
+
+    runBlock (p, { on (1, 60, 90) });
+    runMessageLoop();
+
+    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "60");
+    const auto image = snapshot (*editor);
+    EXPECT_TRUE (filledWith (image, { 10, 229, 336, 10 }, red));
+    EXPECT_TRUE (filledWith (image, { 346, 229, 640, 10 }, blue));
+
+    // The next key plays normally.
+    EXPECT_EQ (runBlock (p, { on (1, 64, 90, 1) }).back(), on (2, 64, 90, 1));
+    EXPECT_EQ (p.splitPoint.load(), 60);
+}
+
+TEST (EditorBehaviour, HarmonyControllerTurnsTheLamp)
+{
+    myAudioProcessor p;
+    auto editor = editorFor (p);
+
+    runBlock (p, { cc (1, 32, 0) });
+    runMessageLoop();
+    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, red));
+
+    runBlock (p, { cc (1, 32, 127) });
+    runMessageLoop();
+    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, juce::Colour (0xff008000)));
+}
+
+TEST (EditorBehaviour, LoadedStateLeavesOpenBoxesAloneNewEditorShowsIt)
+{
+    myAudioProcessor p;
+    auto editor = editorFor (p);
+
+    myAudioProcessor other;
+    other.chanOutSolo = 7;
+    other.splitPoint = 55;
+    juce::MemoryBlock chunk;
+    other.getStateInformation (chunk);
+    p.setStateInformation (chunk.getData(), (int) chunk.getSize());
+    runMessageLoop();
+
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "soloChannelBox").getText(), "2");
+    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "48");
+
+    // The next note's change message brings the number up to date.
+    runBlock (p, { on (1, 30, 90) });
+    runMessageLoop();
+    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "55");
+    EXPECT_EQ (control<juce::ComboBox> (*editor, "soloChannelBox").getText(), "2");
+
+    auto fresh = editorFor (p);
+    EXPECT_EQ (control<juce::ComboBox> (*fresh, "soloChannelBox").getText(), "7");
+}
+
+TEST (EditorBehaviour, LearningArmedSurvivesClosingTheEditor)
+{
+    myAudioProcessor p;
+    {
+        auto editor = editorFor (p);
+        control<juce::TextButton> (*editor, "learnButton").triggerClick();
+        runMessageLoop();
+    }
+
+    runBlock (p, { on (1, 72, 90) });
+    runMessageLoop(); // no editor listening any more
+
+    auto editor = editorFor (p);
+    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "72");
+}
+
+TEST (EditorBehaviour, MousePlayedKeysChangeNothingElse)
+{
+    myAudioProcessor p;
+    auto editor = editorFor (p);
+
+    p.keyboardState.noteOn (1, 60, 1.0f); // as a click on the on-screen key does
+    EXPECT_EQ (runBlock (p, {}), Events {});
+    EXPECT_EQ (p.countSoloNotes(), 0);
+    p.keyboardState.noteOff (1, 60, 0.0f);
+}
+} // namespace
