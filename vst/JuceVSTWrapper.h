@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioEffect.h"
+#include "EditorCompWrapper.h"
 #include "myAudioProcessor.h"
 
 #include <atomic>
@@ -64,7 +65,15 @@ public:
     juce::Optional<PositionInfo> getPosition() const override;
 
     //==============================================================================
+    /** While a mouse button is held over the editor, lets the host idle, at most every 20 ms. */
+    void nudgeHostIdle();
+
+    /** Resizes the host's window around an editor of this size. */
+    void fitHostWindow (int width, int height);
+
+    //==============================================================================
     // For tests that look inside one adapter.
+    EditorCompWrapper* getEditorWrapper() const noexcept { return editorWrapper.get(); }
     myAudioProcessor* getProcessor() const noexcept { return processor.get(); }
     const juce::String& getInputSpeakerArrangementName() const noexcept { return inputSpeakerNames; }
     const juce::String& getOutputSpeakerArrangementName() const noexcept { return outputSpeakerNames; }
@@ -74,6 +83,12 @@ public:
 
 private:
     void timerCallback() override;
+
+    void createEditorWrapper();
+    void deleteEditorWrapper (bool deferIfModal);
+    void runIdleWork();
+    void checkWhetherMessageThreadIsCorrect();
+    intptr_t handleEditorRequest (int32_t opcode, void* ptr);
 
     void resumeKeepingEvents (bool keepPendingEvents);
     void resetScratchChannels();
@@ -92,7 +107,7 @@ private:
     std::unique_ptr<myAudioProcessor> processor;
     juce::MemoryBlock stateChunk;
     juce::uint32 stateChunkTime = 0;
-    std::unique_ptr<juce::Component> editorWrapper;
+    std::unique_ptr<EditorCompWrapper> editorWrapper;
     ERect editorRect {};
     juce::MidiBuffer blockMidi;
     VstEvents* hostEvents = nullptr;

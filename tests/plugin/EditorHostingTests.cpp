@@ -1,0 +1,369 @@
+// The editor inside a host's real X11 window: the host asks for its size,
+// opens it in a top-level window of its own, idles it at about 30 Hz while an
+// audio thread plays, and reads back the window's pixels.
+
+#include "PluginFixture.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace
+{
+class HostWindow
+{
+public:
+    explicit HostWindow (int y = 0, int width = 996, int height = 250)
+    {
+        // Like every real host, keep X errors from ending the process: a bare
+        // Xvfb without a window manager lacks atoms that window setup refers to.
+        XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
+
+        display = XOpenDisplay (nullptr);
+        if (display == nullptr)
+            return;
+
+        const int screen = DefaultScreen (display);
+        window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, y, (unsigned) width, (unsigned) height, 0,
+                                      BlackPixel (display, screen), WhitePixel (display, screen));
+        XStoreName (display, window, "Polyquinta test host");
+        XMapWindow (display, window);
+        XSync (display, False);
+    }
+
+    ~HostWindow()
+    {
+        if (display != nullptr)
+        {
+            XDestroyWindow (display, window);
+            XCloseDisplay (display);
+        }
+    }
+
+    bool isOpen() const { return display != nullptr; }
+    void* handle() const { return (void*) (uintptr_t) window; }
+
+    std::vector<Window> children() const
+    {
+        XSync (display, False);
+        Window root = 0, parent = 0, * kids = nullptr;
+        unsigned int count = 0;
+        XQueryTree (display, window, &root, &parent, &kids, &count);
+        std::vector<Window> result (kids, kids + count);
+        if (kids != nullptr)
+            XFree (kids);
+        return result;
+    }
+
+
+    struct Colour
+    {
+        int r, g, b;
+        bool isRed() const { return r > 200 && g < 60 && b < 60; }
+        bool isBlue() const { return b > 200 && r < 60 && g < 60; }
+        bool isGreen() const { return g > 100 && r < 60 && b < 60; }
+    };
+
+    Colour colourAt (int x, int y) const
+    {
+        XSync (display, False);
+        XImage* image = XGetImage (display, window, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (image == nullptr)
+            return { -1, -1, -1 };
+        const auto p = XGetPixel (image, 0, 0);
+        XDestroyImage (image);
+        return { (int) ((p >> 16) & 0xff), (int) ((p >> 8) & 0xff), (int) (p & 0xff) };
+    }
+
+    /** A left click at a point of the editor, as the X server would deliver it. */
+    void click (Window target, int x, int y) const
+    {
+        for (int type : { ButtonPress, ButtonRelease })
+        {
+            XEvent e {};
+            e.xbutton.type = type;
+            e.xbutton.display = display;
+            e.xbutton.window = target;
+            e.xbutton.root = DefaultRootWindow (display);
+            e.xbutton.x = x;
+            e.xbutton.y = y;
+            e.xbutton.x_root = x;
+            e.xbutton.y_root = y;
+            e.xbutton.button = Button1;
+            e.xbutton.same_screen = True;
+            e.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
+            XSendEvent (display, target, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &e);
+        }
+        XSync (display, False);
+    }
+
+    int width() const
+    {
+        XWindowAttributes a {};
+        XGetWindowAttributes (display, window, &a);
+        return a.width;
+    }
+
+    Display* display = nullptr;
+    Window window = 0;
+};
+
+bool haveDisplay()
+{
+    return std::getenv ("DISPLAY") != nullptr;
+}
+
+/** Idles the editor at about 30 Hz for the given time, as Linux hosts do. */
+void idle (vsthost::Plugin& plugin, int milliseconds)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
+    while (std::chrono::steady_clock::now() < end)
+    {
+        plugin.dispatch (effEditIdle);
+        std::this_thread::sleep_for (std::chrono::milliseconds (33));
+    }
+    plugin.dispatch (effEditIdle);
+}
+
+/** Plays blocks on an audio thread of its own, with events handed in from outside. */
+class AudioThread
+{
+public:
+    explicit AudioThread (ActivePlugin& p) : plugin (p), thread ([this] { run(); }) {}
+
+    ~AudioThread()
+    {
+        done = true;
+        thread.join();
+    }
+
+    void play (std::function<void (vsthost::EventBlock&)> fill)
+    {
+        std::lock_guard<std::mutex> lock (pendingLock);
+        fill (pending);
+        hasPending = true;
+    }
+
+private:
+    void run()
+    {
+        while (! done)
+        {
+            {
+                std::lock_guard<std::mutex> lock (pendingLock);
+                if (hasPending)
+                {
+                    current = std::move (pending);
+                    pending.clear();
+                    hasPending = false;
+                    plugin.run (&current);
+                }
+                else
+                {
+                    plugin.run();
+                }
+            }
+            std::this_thread::sleep_for (std::chrono::milliseconds (5));
+        }
+    }
+
+    ActivePlugin& plugin;
+    std::mutex pendingLock;
+    vsthost::EventBlock pending, current;
+    bool hasPending = false;
+    std::atomic<bool> done { false };
+    std::thread thread;
+};
+
+// Where the editor's marks and keys are, in its window.
+int keyCentreX (int note)
+{
+    // White keys 16 pixels wide from key 24 at x 10; the lower half of the key shows the overlay.
+    static const int whiteIndex[] = { 0, -1, 1, -1, 2, 3, -1, 4, -1, 5, -1, 6 };
+    const int octave = (note - 24) / 12, inOctave = (note - 24) % 12;
+    return 10 + (octave * 7 + whiteIndex[inOctave]) * 16 + 8;
+}
+
+constexpr int keyY = 218, barY = 233;
+
+TEST (EditorHosting, ShowsPlayingInTheHostWindow)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "needs a display (the test command runs under Xvfb)";
+
+    ActivePlugin p;
+    HostWindow host;
+    ASSERT_TRUE (host.isOpen());
+
+    ERect* rect = nullptr;
+    ASSERT_NE (p.plugin.dispatch (effEditGetRect, 0, 0, &rect), 0);
+    ASSERT_NE (rect, nullptr);
+    EXPECT_EQ (rect->top, 0);
+    EXPECT_EQ (rect->left, 0);
+    EXPECT_EQ (rect->bottom, 250);
+    EXPECT_EQ (rect->right, 996);
+
+    ASSERT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, host.handle()), 1);
+    ASSERT_EQ (host.children().size(), 1u);
+
+    {
+        AudioThread audio (p);
+        audio.play ([] (auto& e) { e.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (10, 0x90, 72, 90); });
+        idle (p.plugin, 400);
+
+        EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed());  // the melody
+        EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed());  // a voice
+        EXPECT_FALSE (host.colourAt (keyCentreX (62), keyY).isRed());
+        EXPECT_TRUE (host.colourAt (100, barY).isRed());               // chord bar up to the split key
+        EXPECT_TRUE (host.colourAt (240, barY).isBlue());              // solo bar from 48
+        EXPECT_TRUE (host.colourAt (740, 90).isGreen());               // harmony on
+
+        audio.play ([] (auto& e) { e.midi (0, 0xb0, 32, 0); });
+        idle (p.plugin, 300);
+        EXPECT_TRUE (host.colourAt (740, 90).isRed());
+
+        // "Learn", then key 60: the bars move to the new split.
+        host.click (host.children().front(), 446, 112);
+        idle (p.plugin, 200);
+        audio.play ([] (auto& e) { e.midi (0, 0x90, 60, 90).midi (5, 0x80, 60, 0); });
+        idle (p.plugin, 300);
+        EXPECT_TRUE (host.colourAt (300, barY).isRed());
+        EXPECT_TRUE (host.colourAt (350, barY).isBlue());
+
+        void* chunk = nullptr;
+        const auto size = p.plugin.dispatch (effGetChunk, 0, 0, &chunk);
+        EXPECT_NE (std::string (static_cast<char*> (chunk), (size_t) size).find ("<splitPoint>60</splitPoint>"), std::string::npos);
+    }
+
+    EXPECT_EQ (p.plugin.dispatch (effEditClose), 0);
+    idle (p.plugin, 50);
+    EXPECT_TRUE (host.children().empty());
+}
+
+TEST (EditorHosting, OpenTwiceCloseReopenAndCloseWithEditorOpen)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    ActivePlugin p;
+    HostWindow first, second (300);
+
+    EXPECT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, first.handle()), 1);
+    idle (p.plugin, 50);
+    EXPECT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, second.handle()), 1);
+    idle (p.plugin, 50);
+    EXPECT_TRUE (first.children().empty());
+    EXPECT_EQ (second.children().size(), 1u);
+
+    EXPECT_EQ (p.plugin.dispatch (effEditClose), 0);
+    EXPECT_TRUE (second.children().empty());
+    EXPECT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, first.handle()), 1);
+    idle (p.plugin, 100);
+    EXPECT_EQ (first.children().size(), 1u);
+    EXPECT_TRUE (first.colourAt (740, 90).isGreen());
+
+    // Idle calls from a thread of the host's own do nothing there.
+    std::thread foreign ([&] { EXPECT_EQ (p.plugin.dispatch (effEditIdle), 0); });
+    foreign.join();
+
+    EXPECT_EQ (p.plugin.close(), 1);
+    EXPECT_TRUE (first.children().empty());
+}
+
+TEST (EditorHosting, TwoInstancesWithOpenEditors)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    auto a = std::make_unique<ActivePlugin>();
+    ActivePlugin b;
+    HostWindow windowA, windowB (300); // side by side: a covered window has no pixels to read
+
+    ASSERT_EQ (a->plugin.dispatch (effEditOpen, 0, 0, windowA.handle()), 1);
+    ASSERT_EQ (b.plugin.dispatch (effEditOpen, 0, 0, windowB.handle()), 1);
+
+    vsthost::EventBlock off;
+    off.midi (0, 0xb0, 32, 0);
+    b.run (&off);
+    idle (a->plugin, 150);
+    idle (b.plugin, 150);
+
+    EXPECT_TRUE (windowA.colourAt (740, 90).isGreen());
+    EXPECT_TRUE (windowB.colourAt (740, 90).isRed());
+
+    a.reset(); // effClose with the editor open
+    idle (b.plugin, 100);
+    EXPECT_TRUE (windowA.children().empty());
+    EXPECT_TRUE (windowB.colourAt (740, 90).isRed());
+}
+
+TEST (EditorHosting, CloseWhileTheLearnMessageBoxIsUp)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    ActivePlugin p;
+    HostWindow host;
+    ASSERT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, host.handle()), 1);
+    idle (p.plugin, 50);
+
+    host.click (host.children().front(), 446, 112);
+    idle (p.plugin, 100);
+    vsthost::EventBlock low;
+    low.midi (0, 0x90, 5, 90);
+    p.run (&low);
+    idle (p.plugin, 200); // the message box is up now
+
+    EXPECT_EQ (p.plugin.dispatch (effEditClose), 0);
+    EXPECT_EQ (host.children().size(), 1u); // the editor waits for the next timer tick
+    idle (p.plugin, 400);
+    EXPECT_TRUE (host.children().empty());
+}
+
+TEST (EditorHosting, EditorRequestsFromAThreadOfTheHostsOwn)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    ActivePlugin p; // loaded on this thread
+    std::thread gui ([&] {
+        HostWindow host;
+        ERect* rect = nullptr;
+        EXPECT_NE (p.plugin.dispatch (effEditGetRect, 0, 0, &rect), 0);
+        EXPECT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, host.handle()), 1);
+
+        vsthost::EventBlock notes;
+        notes.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (3, 0x90, 72, 90);
+        p.run (&notes);
+        idle (p.plugin, 300);
+        EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed());
+        EXPECT_TRUE (host.colourAt (740, 90).isGreen());
+
+        EXPECT_EQ (p.plugin.dispatch (effEditClose), 0);
+        idle (p.plugin, 50);
+        EXPECT_TRUE (host.children().empty());
+    });
+    gui.join();
+}
+
+TEST (EditorHosting, HundredOpenCloseCycles)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    ActivePlugin p;
+    HostWindow host;
+
+    for (int i = 0; i < 100; ++i)
+    {
+        ASSERT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, host.handle()), 1);
+        p.plugin.dispatch (effEditIdle);
+        ASSERT_EQ (p.plugin.dispatch (effEditClose), 0);
+    }
+
+    EXPECT_TRUE (host.children().empty());
+}
+} // namespace

@@ -1,0 +1,24 @@
+#pragma once
+
+// The few native-window operations the editor hosting needs: the frame window
+// to raise, resizing the host's windows by hand, and the mouse-wheel hook.
+// Windows uses its window functions; Linux hosts hand over X11 windows, where
+// the same rules run on the X11 window tree.
+
+namespace NativeWindows
+{
+/** Brings the host's frame window that holds `window` to the front. */
+void raiseFrameWindow (void* window);
+
+/** Resizes `window` to width x height and its host parents as the host would. */
+void fitHostWindows (void* window, int width, int height);
+
+/** Makes sure the framework reads the window-system events already waiting
+    for `window`'s connection (a no-op where the host pumps the events). */
+void prodWindowEvents (void* window);
+
+/** The process-wide mouse-wheel hook: installed with the first editor, removed with the last. */
+void addWheelHookUser();
+void removeWheelHookUser();
+int getWheelHookUsers();
+} // namespace NativeWindows
