@@ -42,9 +42,12 @@ struct MessageThreadCallback : public juce::MessageManager::MessageBase
 /** Keeps the adapter's own idle, timer and host-idle work from nesting. */
 struct AdapterCallbackScope
 {
-    AdapterCallbackScope() { inAdapterCallback = true; }
-    ~AdapterCallbackScope() { inAdapterCallback = false; }
+    AdapterCallbackScope() : previous (inAdapterCallback) { inAdapterCallback = true; }
+    ~AdapterCallbackScope() { inAdapterCallback = previous; }
+    const bool previous;
 };
+
+bool inIdleWork = false;
 } // namespace
 
 const std::vector<JuceVSTWrapper*>& JuceVSTWrapper::getActiveWrappers()
@@ -536,14 +539,16 @@ void JuceVSTWrapper::deleteEditorWrapper (bool deferIfModal)
 void JuceVSTWrapper::runIdleWork()
 {
     // Some hosts idle from other threads; only the message thread does the work.
-    if (! juce::MessageManager::existsAndIsCurrentThread() || inAdapterCallback)
+    if (! juce::MessageManager::existsAndIsCurrentThread() || inAdapterCallback || inIdleWork)
         return;
 
-    const AdapterCallbackScope scope;
+    inIdleWork = true;
 
    #if ! defined(_WIN32)
     // Linux hosts drive the user interface through idle calls: deliver the
     // framework's pending messages (timers, change messages, window events).
+    // The adapter's own timer runs here too, so this is not counted as an
+    // adapter callback, or the timer could never free a fetched chunk.
     if (editorWrapper != nullptr)
         NativeWindows::prodWindowEvents (editorWrapper->getWindowHandle());
 
@@ -552,8 +557,14 @@ void JuceVSTWrapper::runIdleWork()
     }
    #endif
 
-    for (int i = juce::ComponentPeer::getNumPeers(); --i >= 0;)
-        juce::ComponentPeer::getPeer (i)->performAnyPendingRepaintsNow();
+    {
+        const AdapterCallbackScope scope;
+
+        for (int i = juce::ComponentPeer::getNumPeers(); --i >= 0;)
+            juce::ComponentPeer::getPeer (i)->performAnyPendingRepaintsNow();
+    }
+
+    inIdleWork = false;
 }
 
 void JuceVSTWrapper::checkWhetherMessageThreadIsCorrect()

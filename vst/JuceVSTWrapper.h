@@ -78,6 +78,7 @@ public:
     const juce::String& getInputSpeakerArrangementName() const noexcept { return inputSpeakerNames; }
     const juce::String& getOutputSpeakerArrangementName() const noexcept { return outputSpeakerNames; }
     int getNumPooledEvents() const noexcept { return numAllocatedEvents; }
+    bool isHoldingStateChunk() const noexcept { return ! stateChunk.isEmpty(); }
 
     static const std::vector<JuceVSTWrapper*>& getActiveWrappers();
 

@@ -1,0 +1,203 @@
+// One adapter's editor in a real X11 window of this process: resizing the
+// host's windows, and the housekeeping timer.
+
+#include "HostDetection.h"
+#include "JuceVSTWrapper.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <thread>
+
+extern "C" AEffect* VSTPluginMain (audioMasterCallback);
+
+namespace
+{
+struct HostAnswers
+{
+    bool canSizeWindow = false;
+    intptr_t sizeWindowAnswer = 0;
+    int sizeWindowCalls = 0, lastWidth = 0, lastHeight = 0;
+};
+
+HostAnswers answers;
+
+intptr_t VSTCALLBACK host (AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float)
+{
+    switch (opcode)
+    {
+        case audioMasterVersion: return 2400;
+        case audioMasterCanDo: return ptr != nullptr && std::strcmp (static_cast<const char*> (ptr), "sizeWindow") == 0 && answers.canSizeWindow;
+        case audioMasterSizeWindow:
+            ++answers.sizeWindowCalls;
+            answers.lastWidth = index;
+            answers.lastHeight = (int) value;
+            return answers.sizeWindowAnswer;
+        default: return 0;
+    }
+}
+
+/** A host's window: a top-level frame with a container inside, as hosts nest them. */
+struct HostWindows
+{
+    HostWindows()
+    {
+        display = XOpenDisplay (nullptr);
+        if (display == nullptr)
+            return;
+        const auto root = DefaultRootWindow (display);
+        frame = XCreateSimpleWindow (display, root, 0, 0, 1016, 290, 0, 0, 0);
+        container = XCreateSimpleWindow (display, frame, 10, 30, 996, 250, 0, 0, 0);
+        XMapWindow (display, container);
+        XMapWindow (display, frame);
+        XSync (display, False);
+    }
+
+    ~HostWindows()
+    {
+        if (display != nullptr)
+        {
+            XDestroyWindow (display, frame);
+            XCloseDisplay (display);
+        }
+    }
+
+    std::pair<int, int> sizeOf (Window w) const
+    {
+        XSync (display, False);
+        XWindowAttributes a {};
+        XGetWindowAttributes (display, w, &a);
+        return { a.width, a.height };
+    }
+
+    Display* display = nullptr;
+    Window frame = 0, container = 0;
+};
+
+struct OpenEditor
+{
+    OpenEditor() : effect (VSTPluginMain (host))
+    {
+        effect->dispatcher (effect, effEditOpen, 0, 0, (void*) (uintptr_t) windows.container, 0.0f);
+        idle (100);
+    }
+
+    ~OpenEditor() { effect->dispatcher (effect, effClose, 0, 0, nullptr, 0.0f); }
+
+    void idle (int milliseconds)
+    {
+        const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) milliseconds;
+        do
+        {
+            effect->dispatcher (effect, effEditIdle, 0, 0, nullptr, 0.0f);
+            std::this_thread::sleep_for (std::chrono::milliseconds (20));
+        } while (juce::Time::getMillisecondCounter() < end);
+    }
+
+    JuceVSTWrapper& wrapper() { return *static_cast<JuceVSTWrapper*> (static_cast<AudioEffect*> (effect->object)); }
+
+    HostWindows windows;
+    AEffect* effect;
+};
+
+bool haveDisplay() { return std::getenv ("DISPLAY") != nullptr; }
+
+TEST (EditorWindow, HostThatRefusesSizeWindowGetsItsWindowsResized)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    answers = {};
+    OpenEditor e;
+    ASSERT_NE (e.wrapper().getEditorWrapper(), nullptr);
+
+    e.wrapper().getEditorWrapper()->getEditor()->setSize (800, 200);
+    e.idle (50);
+
+    EXPECT_EQ (answers.sizeWindowCalls, 0);
+    EXPECT_EQ (e.windows.sizeOf (e.windows.container), (std::pair<int, int> { 800, 200 }));
+    EXPECT_EQ (e.windows.sizeOf (e.windows.frame), (std::pair<int, int> { 820, 240 })); // keeps its margins
+}
+
+TEST (EditorWindow, HostThatSizesItsWindowIsAskedToAndNothingIsResizedByHand)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    answers = {};
+    answers.canSizeWindow = true;
+    answers.sizeWindowAnswer = 1;
+    OpenEditor e;
+
+    e.wrapper().getEditorWrapper()->getEditor()->setSize (700, 180);
+    e.idle (50);
+
+    EXPECT_EQ (answers.sizeWindowCalls, 1);
+    EXPECT_EQ (answers.lastWidth, 700);
+    EXPECT_EQ (answers.lastHeight, 180);
+    EXPECT_EQ (e.windows.sizeOf (e.windows.container), (std::pair<int, int> { 996, 250 }));
+    EXPECT_EQ (e.wrapper().getEditorWrapper()->getWidth(), 700);
+}
+
+TEST (EditorWindow, FetchedChunkIsFreedByTheTimerOnceTheEditorWasOpened)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    answers = {};
+    {
+        // Never opened: the chunk stays until the next request.
+        auto* effect = VSTPluginMain (host);
+        void* data = nullptr;
+        effect->dispatcher (effect, effGetChunk, 0, 0, &data, 0.0f);
+        auto& wrapper = *static_cast<JuceVSTWrapper*> (static_cast<AudioEffect*> (effect->object));
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (2600);
+        EXPECT_TRUE (wrapper.isHoldingStateChunk());
+        effect->dispatcher (effect, effClose, 0, 0, nullptr, 0.0f);
+    }
+
+    OpenEditor e;
+    void* data = nullptr;
+    e.effect->dispatcher (e.effect, effGetChunk, 0, 0, &data, 0.0f);
+    e.idle (1000);
+    EXPECT_TRUE (e.wrapper().isHoldingStateChunk());
+    e.idle (1800);
+    EXPECT_FALSE (e.wrapper().isHoldingStateChunk());
+}
+
+TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    // A host known to send editor requests from another thread.
+    HostDetection::setHostPathSource ([] { return juce::String ("C:\\Steinberg\\WaveLab 7\\WaveLab7.exe"); });
+    {
+        answers = {};
+        auto* effect = VSTPluginMain (host);
+        std::thread gui ([&] {
+            ERect* rect = nullptr;
+            effect->dispatcher (effect, effEditGetRect, 0, 0, &rect, 0.0f);
+            EXPECT_TRUE (juce::MessageManager::getInstance()->isThisTheMessageThread());
+            effect->dispatcher (effect, effEditClose, 0, 0, nullptr, 0.0f);
+        });
+        gui.join();
+        juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
+        effect->dispatcher (effect, effClose, 0, 0, nullptr, 0.0f);
+    }
+
+    // REAPER sends them from the message thread: it stays where it is.
+    HostDetection::setHostPathSource ([] { return juce::String ("/opt/REAPER/reaper"); });
+    {
+        auto* effect = VSTPluginMain (host);
+        ERect* rect = nullptr;
+        effect->dispatcher (effect, effEditGetRect, 0, 0, &rect, 0.0f);
+        EXPECT_TRUE (juce::MessageManager::getInstance()->isThisTheMessageThread());
+        effect->dispatcher (effect, effClose, 0, 0, nullptr, 0.0f);
+    }
+
+    HostDetection::setHostPathSource (nullptr);
+}
+} // namespace
