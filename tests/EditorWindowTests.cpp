@@ -3,6 +3,7 @@
 
 #include "HostDetection.h"
 #include "JuceVSTWrapper.h"
+#include "NativeWindows.h"
 
 #include <gtest/gtest.h>
 
@@ -165,6 +166,24 @@ TEST (EditorWindow, FetchedChunkIsFreedByTheTimerOnceTheEditorWasOpened)
     EXPECT_TRUE (e.wrapper().isHoldingStateChunk());
     e.idle (1800);
     EXPECT_FALSE (e.wrapper().isHoldingStateChunk());
+}
+
+TEST (EditorWindow, OneWheelHookSharedByAllOpenEditors)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    answers = {};
+    const int before = NativeWindows::getWheelHookUsers();
+    auto first = std::make_unique<OpenEditor>();
+    {
+        OpenEditor second;
+        EXPECT_EQ (NativeWindows::getWheelHookUsers(), before + 2);
+        second.effect->dispatcher (second.effect, effEditClose, 0, 0, nullptr, 0.0f);
+        EXPECT_EQ (NativeWindows::getWheelHookUsers(), before + 1);
+    }
+    first.reset();
+    EXPECT_EQ (NativeWindows::getWheelHookUsers(), before);
 }
 
 TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
