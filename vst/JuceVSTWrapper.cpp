@@ -115,6 +115,7 @@ JuceVSTWrapper::~JuceVSTWrapper()
     if (activeWrappers.empty())
     {
         shutDownFrameworkUserInterface();
+        NativeWindows::shutdown();
         messageThreadConfirmed = false;
     }
 

@@ -133,6 +133,8 @@ void fitHostWindows (void* window, int width, int height)
 
 void prodWindowEvents (void*) {}
 
+void shutdown() {}
+
 void addWheelHookUser()
 {
     if (wheelHookUsers++ == 0)
@@ -153,10 +155,16 @@ void removeWheelHookUser()
 namespace
 {
 // A connection of our own: the host's windows are reached through the X
-// server, whichever connection created them.
+// server, whichever connection created them. Opened on first use, closed
+// when the last adapter goes (before the host may unload the library).
+Display* connection = nullptr;
+Atom wakeAtom = 0;
+
 Display* display()
 {
-    static Display* connection = XOpenDisplay (nullptr);
+    if (connection == nullptr)
+        connection = XOpenDisplay (nullptr);
+
     return connection;
 }
 
@@ -253,15 +261,26 @@ void prodWindowEvents (void* window)
     if (d == nullptr || window == nullptr)
         return;
 
-    static const Atom wake = XInternAtom (d, "POLYQUINTA_WAKE", False);
+    if (wakeAtom == 0)
+        wakeAtom = XInternAtom (d, "POLYQUINTA_WAKE", False);
 
     XEvent e {};
     e.xclient.type = ClientMessage;
     e.xclient.window = (Window) (uintptr_t) window;
-    e.xclient.message_type = wake;
+    e.xclient.message_type = wakeAtom;
     e.xclient.format = 8;
     XSendEvent (d, e.xclient.window, False, NoEventMask, &e);
     XSync (d, False);
+}
+
+void shutdown()
+{
+    if (connection != nullptr)
+    {
+        XCloseDisplay (connection);
+        connection = nullptr;
+        wakeAtom = 0;
+    }
 }
 
 // X11 delivers the wheel to the window under the pointer: no hook is needed,

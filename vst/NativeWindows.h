@@ -17,6 +17,9 @@ void fitHostWindows (void* window, int width, int height);
     for `window`'s connection (a no-op where the host pumps the events). */
 void prodWindowEvents (void* window);
 
+/** Lets go of what the functions above opened; called when the last adapter goes. */
+void shutdown();
+
 /** The process-wide mouse-wheel hook: installed with the first editor, removed with the last. */
 void addWheelHookUser();
 void removeWheelHookUser();
