@@ -1,5 +1,5 @@
 // What real hosts do to a plug-in: long sessions, many instances on several
-// threads, and requests no specification lists.
+// threads, and requests that no documentation dwells on.
 
 #include "AllocationCounter.h"
 #include "PluginFixture.h"
