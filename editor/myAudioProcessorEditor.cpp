@@ -162,13 +162,12 @@ void myAudioProcessorEditor::paint (juce::Graphics& g)
     const int splitX = (int) midiKeyboard->getKeyStartPosition (p.splitPoint);
     const int barY = midiKeyboard->getBottom() + 5;
     const int left = midiKeyboard->getX();
-    const int right = (int) (midiKeyboard->getKeyStartPosition (highestKey) + midiKeyboard->getKeyWidth());
 
     g.setColour (juce::Colours::red);
     g.fillRect (left, barY, splitX, 10);
 
     g.setColour (juce::Colours::blue);
-    g.fillRect (left + splitX, barY, right - splitX, 10);
+    g.fillRect (left + splitX, barY, keyboardWidth() - splitX, 10);
 
     g.setColour (p.harmonyEnabled > 0 ? juce::Colours::green : juce::Colours::red);
     g.fillRect (ccHarmonyBox->getRight(), ccHarmonyBox->getY(), 12, 24);

@@ -175,6 +175,10 @@ void write (const std::array<int32_t, numKeys>& values, juce::MemoryBlock& dest)
     putLittleEndian32 (d + 4, (uint32_t) (dest.getSize() - 9));
 }
 
+namespace
+{
+// C-style decimal reading: leading white space, one optional sign, digits up
+// to the first non-digit; no digits give 0; saturates at the 32-bit limits.
 int32_t parseInteger (const juce::String& text)
 {
     auto p = text.getCharPointer();
@@ -197,6 +201,7 @@ int32_t parseInteger (const juce::String& text)
     return (int32_t) (negative ? -magnitude : magnitude);
 }
 
+// Deepest element nesting in an XML text (an upper estimate).
 int nestingDepth (const char* text, size_t length)
 {
     int depth = 0, deepest = 0;
@@ -249,6 +254,7 @@ int nestingDepth (const char* text, size_t length)
 
     return deepest;
 }
+} // namespace
 
 void read (const void* data, int sizeInBytes, const std::function<void (int, int32_t)>& store)
 {

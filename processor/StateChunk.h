@@ -25,10 +25,4 @@ void write (const std::array<int32_t, numKeys>& values, juce::MemoryBlock& dest)
     at all when the chunk is not accepted or its text does not parse. */
 void read (const void* data, int sizeInBytes, const std::function<void (int, int32_t)>& store);
 
-/** C-style decimal reading: leading white space, one optional sign, digits up
-    to the first non-digit; no digits give 0; saturates at the 32-bit limits. */
-int32_t parseInteger (const juce::String& text);
-
-/** Deepest element nesting in an XML text (an upper estimate). */
-int nestingDepth (const char* text, size_t length);
 } // namespace StateChunk

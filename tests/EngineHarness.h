@@ -49,21 +49,6 @@ inline Event pb (int channel, int position = 0)
     return { position, { (juce::uint8) (0xe0 + channel - 1), 0x00, 0x40 } };
 }
 
-inline Events at (int position, Events events)
-{
-    for (auto& e : events)
-        e.position = position;
-    return events;
-}
-
-inline Events concat (std::initializer_list<Events> parts)
-{
-    Events all;
-    for (auto& p : parts)
-        all.insert (all.end(), p.begin(), p.end());
-    return all;
-}
-
 inline juce::MidiBuffer toBuffer (const Events& events)
 {
     juce::MidiBuffer buffer;

@@ -3,6 +3,7 @@
 
 #include "JuceVSTWrapper.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -144,6 +145,14 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
     for (int i = 0; audioIsUsable && i < outputChannelCount; ++i)
         audioIsUsable = outputs[i] != nullptr;
 
+    auto runBlockFunction = [this] (juce::AudioBuffer<float>& buffer)
+    {
+        if (isBypassed)
+            processor->processBlockBypassed (buffer, blockMidi);
+        else
+            processor->processBlock (buffer, blockMidi);
+    };
+
     {
         const juce::ScopedLock sl (processor->getCallbackLock());
 
@@ -156,41 +165,25 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
         {
             // The MIDI still gets through when a careless host hands no audio.
             juce::AudioBuffer<float> noAudio (channelPointers.get(), 0, numSamples);
-
-            if (isBypassed)
-                processor->processBlockBypassed (noAudio, blockMidi);
-            else
-                processor->processBlock (noAudio, blockMidi);
+            runBlockFunction (noAudio);
         }
         else
         {
             for (int i = 0; i < outputChannelCount; ++i)
             {
+                // An output that shares its buffer with an earlier one is worked
+                // on in a scratch buffer of its own, which then stays until reset.
                 auto& scratch = scratchChannels[(size_t) i];
-                float* channel = scratch.samples.get();
+                const bool needsScratch = scratch.samples != nullptr || std::find (outputs, outputs + i, outputs[i]) != outputs + i;
 
-                if (channel == nullptr)
+                // Sized for the block actually handed over, should it be longer than announced.
+                if (needsScratch && scratch.size < numSamples)
                 {
-                    channel = outputs[i];
-
-                    for (int j = i; --j >= 0;)
-                    {
-                        if (outputs[j] == channel)
-                        {
-                            scratch.size = juce::jmax (2 * juce::jlimit (0, maxScratchSamples, blockSize), numSamples);
-                            scratch.samples.calloc ((size_t) scratch.size);
-                            channel = scratch.samples.get();
-                            break;
-                        }
-                    }
-                }
-                else if (scratch.size < numSamples)
-                {
-                    // A block longer than the host announced: grow rather than overflow.
-                    scratch.size = numSamples;
+                    scratch.size = juce::jmax (2 * juce::jlimit (0, maxScratchSamples, blockSize), numSamples);
                     scratch.samples.calloc ((size_t) scratch.size);
-                    channel = scratch.samples.get();
                 }
+
+                float* channel = needsScratch ? scratch.samples.get() : outputs[i];
 
                 if (i < inputChannelCount && channel != inputs[i])
                     std::memcpy (channel, inputs[i], sizeof (float) * (size_t) numSamples);
@@ -202,11 +195,7 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
                 channelPointers[i] = inputs[i];
 
             juce::AudioBuffer<float> buffer (channelPointers.get(), juce::jmax (inputChannelCount, outputChannelCount), numSamples);
-
-            if (isBypassed)
-                processor->processBlockBypassed (buffer, blockMidi);
-            else
-                processor->processBlock (buffer, blockMidi);
+            runBlockFunction (buffer);
 
             for (int i = 0; i < outputChannelCount; ++i)
                 if (auto* scratch = scratchChannels[(size_t) i].samples.get())

@@ -28,21 +28,14 @@ extern "C" __attribute__ ((visibility ("default"))) AEffect* VSTPluginMain (audi
         if (audioMaster == nullptr || audioMaster (nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
             return nullptr;
 
-        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_VST);
-        std::unique_ptr<myAudioProcessor> processor;
-
-        try
+        // The processor learns it runs under VST while, and only while, it is made.
+        struct WrapperTypeScope
         {
-            processor = std::make_unique<myAudioProcessor>();
-        }
-        catch (...)
-        {
-            juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
-            throw;
-        }
+            WrapperTypeScope() { juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_VST); }
+            ~WrapperTypeScope() { juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined); }
+        };
 
-        juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
-
+        auto processor = [] { const WrapperTypeScope vst; return std::make_unique<myAudioProcessor>(); }();
         auto* wrapper = new JuceVSTWrapper (audioMaster, std::move (processor));
         return wrapper->getAeffect();
     }

@@ -111,7 +111,7 @@ std::vector<Note> notesOf (const std::vector<TimedEvent>& events, bool voices, d
 }
 } // namespace
 
-juce::Image drawPianoRoll (const Result& result, int splitPoint, int ticksPerQuarter, const juce::MidiFile& file)
+juce::Image drawPianoRoll (const Result& result, int splitPoint, int ticksPerQuarter)
 {
     double endTick = 1;
     for (auto& e : result.input)
@@ -160,7 +160,7 @@ juce::Image drawPianoRoll (const Result& result, int splitPoint, int ticksPerQua
         }
     }
 
-    BarsAndBeats bars (file, ticksPerQuarter);
+    BarsAndBeats bars (result.source, ticksPerQuarter);
     g.setColour (juce::Colour (0xff4a433d));
     for (auto t : bars.barStarts (endTick))
         g.drawVerticalLine ((int) x (t), (float) legendHeight, (float) height - 10);

@@ -8,7 +8,7 @@ namespace render
 {
 /** Input and output as a piano roll: chord notes, melody and harmony voices
     in colours of their own, the split point as a line, bar lines, a legend. */
-juce::Image drawPianoRoll (const Result& result, int splitPoint, int ticksPerQuarter, const juce::MidiFile& file);
+juce::Image drawPianoRoll (const Result& result, int splitPoint, int ticksPerQuarter);
 
 /** Bar and beat of a tick ("3:2.50" is bar 3, halfway through beat 2), from
     the file's time signatures; seconds for files timed in SMPTE frames. */

@@ -349,6 +349,7 @@ Result run (const Options& o)
     const TimeMap time (midi);
 
     Result result;
+    result.source = midi;
 
     // Every channel and system event of every track goes to the plug-in; meta
     // events stay in the file.
@@ -503,7 +504,6 @@ Result run (const Options& o)
     // The output file: the input's time format, tempo map and meta events; the
     // plug-in's events in a track of their own (format 1) or merged (format 0).
     juce::MidiFile out;
-    out.setTicksPerQuarterNote (96);
     if (midi.getTimeFormat() > 0)
         out.setTicksPerQuarterNote (midi.getTimeFormat());
     else
@@ -513,27 +513,27 @@ Result run (const Options& o)
     for (auto& e : result.output)
         played.addEvent (juce::MidiMessage (e.bytes.data(), (int) e.bytes.size(), e.tick));
 
+    // Each input track keeps its meta events (the writer adds the end-of-track marks).
+    std::vector<juce::MidiMessageSequence> metaTracks ((size_t) midi.getNumTracks());
+    for (int t = 0; t < midi.getNumTracks(); ++t)
+        for (auto* e : *midi.getTrack (t))
+            if (e->message.isMetaEvent() && ! e->message.isEndOfTrackMetaEvent())
+                metaTracks[(size_t) t].addEvent (e->message);
+
     if (format == 0)
     {
+        // Meta events first, so that at equal ticks the tempo comes before the notes.
         juce::MidiMessageSequence track;
-        for (int t = 0; t < midi.getNumTracks(); ++t)
-            for (auto* e : *midi.getTrack (t))
-                if (e->message.isMetaEvent() && ! e->message.isEndOfTrackMetaEvent())
-                    track.addEvent (e->message);
+        for (auto& metas : metaTracks)
+            track.addSequence (metas, 0.0);
         track.addSequence (played, 0.0);
         track.sort();
         out.addTrack (track);
     }
     else
     {
-        for (int t = 0; t < midi.getNumTracks(); ++t)
-        {
-            juce::MidiMessageSequence track;
-            for (auto* e : *midi.getTrack (t))
-                if (e->message.isMetaEvent() && ! e->message.isEndOfTrackMetaEvent())
-                    track.addEvent (e->message);
+        for (auto& track : metaTracks)
             out.addTrack (track);
-        }
 
         played.addEvent (juce::MidiMessage::textMetaEvent (3, "Polyquinta"), 0.0);
         played.sort();
@@ -549,7 +549,7 @@ Result run (const Options& o)
         int split = 48;
         StateChunk::read (data, (int) size, [&] (int key, int32_t value) { if (key == 3) split = value; });
 
-        const auto image = drawPianoRoll (result, split, time.getTicksPerQuarter(), midi);
+        const auto image = drawPianoRoll (result, split, time.getTicksPerQuarter());
         writeAtomically (o.pianoRollPath, [&] (juce::OutputStream& stream) {
             juce::PNGImageFormat png;
             return png.writeImageToStream (image, stream);

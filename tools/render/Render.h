@@ -51,6 +51,7 @@ struct TimedEvent
 
 struct Result
 {
+    juce::MidiFile source; // the input file as read
     std::vector<TimedEvent> input, output;
     int numNotesIn = 0, numNotesOut = 0, numVoices = 0;
     double secondsOfMusic = 0, secondsTaken = 0;

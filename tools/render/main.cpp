@@ -9,9 +9,9 @@
 
 namespace
 {
-void printListing (const render::Result& result, const juce::MidiFile& file, int ticksPerQuarter)
+void printListing (const render::Result& result)
 {
-    const render::BarsAndBeats bars (file, ticksPerQuarter);
+    const render::BarsAndBeats bars (result.source, std::max (0, (int) result.source.getTimeFormat()));
 
     auto list = [&] (const char* title, const std::vector<render::TimedEvent>& events)
     {
@@ -54,13 +54,7 @@ int main (int argc, char** argv)
         const auto result = render::run (options);
 
         if (options.print)
-        {
-            int format = 0;
-            juce::FileInputStream in (juce::File::getCurrentWorkingDirectory().getChildFile (options.input));
-            juce::MidiFile file;
-            file.readFrom (in, false, &format);
-            printListing (result, file, std::max (0, (int) file.getTimeFormat()));
-        }
+            printListing (result);
 
         const double speed = result.secondsTaken > 0 ? result.secondsOfMusic / result.secondsTaken : 0.0;
         std::printf ("polyquinta-render: %d notes in, %d notes out, %d voices added, %.1f s of music rendered %.0fx faster "

@@ -96,7 +96,7 @@ void EventBlock::clear()
 
 //==============================================================================
 Plugin::Plugin (const Library& library, HostBehaviour b)
-    : behaviour (b), loadingThread (std::this_thread::get_id())
+    : behaviour (b)
 {
     received.reserve (maxReceivedEvents);
     calls.reserve (maxRecordedCalls);
@@ -151,12 +151,6 @@ void Plugin::forgetReceivedEvents()
     processEventsCalls = 0;
 }
 
-std::vector<HostCall> Plugin::getCalls() const
-{
-    std::lock_guard<std::mutex> lock (callsLock);
-    return calls;
-}
-
 int Plugin::countCalls (int32_t opcode) const
 {
     std::lock_guard<std::mutex> lock (callsLock);
@@ -164,12 +158,6 @@ int Plugin::countCalls (int32_t opcode) const
     for (auto& c : calls)
         n += c.opcode == opcode ? 1 : 0;
     return n;
-}
-
-void Plugin::forgetCalls()
-{
-    std::lock_guard<std::mutex> lock (callsLock);
-    calls.clear();
 }
 
 intptr_t VSTCALLBACK Plugin::callback (AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
@@ -183,7 +171,7 @@ intptr_t Plugin::answer (int32_t opcode, int32_t index, intptr_t value, void* pt
     {
         std::lock_guard<std::mutex> lock (callsLock);
         if (calls.size() < maxRecordedCalls)
-            calls.push_back ({ opcode, index, value, opt, std::this_thread::get_id() == loadingThread });
+            calls.push_back ({ opcode, index, value, opt });
     }
 
     switch (opcode)

@@ -13,7 +13,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vsthost
@@ -60,7 +59,6 @@ struct HostCall
     int32_t opcode, index;
     intptr_t value;
     float opt;
-    bool onLoadingThread;
 };
 
 /** Events to hand to a plug-in, kept in the layout the interface wants.
@@ -115,9 +113,7 @@ public:
     int getNumProcessEventsCalls() const noexcept { return processEventsCalls; }
     void forgetReceivedEvents();
 
-    std::vector<HostCall> getCalls() const;
     int countCalls (int32_t opcode) const;
-    void forgetCalls();
 
     HostBehaviour behaviour;
 
@@ -131,7 +127,6 @@ private:
 
     mutable std::mutex callsLock;
     std::vector<HostCall> calls;
-    std::thread::id loadingThread;
 };
 
 /** Stereo float buffers for a block, with pointer arrays to hand over. */
