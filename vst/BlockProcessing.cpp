@@ -177,9 +177,9 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
                 const bool needsScratch = scratch.samples != nullptr || std::find (outputs, outputs + i, outputs[i]) != outputs + i;
 
                 // Sized for the block actually handed over, should it be longer than announced.
-                if (needsScratch && scratch.size < numSamples)
+                if (needsScratch && (scratch.samples == nullptr || scratch.size < numSamples))
                 {
-                    scratch.size = juce::jmax (2 * juce::jlimit (0, maxScratchSamples, blockSize), numSamples);
+                    scratch.size = juce::jmax (2 * juce::jlimit (0, maxScratchSamples, blockSize), numSamples, 1);
                     scratch.samples.calloc ((size_t) scratch.size);
                 }
 

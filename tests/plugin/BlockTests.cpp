@@ -265,6 +265,25 @@ TEST (RealHosts, BlockLongerThanAnnounced)
     EXPECT_EQ (big.outputs[1][999], testSignal (1, 999));
 }
 
+TEST (RealHosts, SharedOutputsInAnEmptyBlockAfterBlockSizeZero)
+{
+    ActivePlugin p (64);
+    p.plugin.dispatch (effSetBlockSize, 0, 0);
+    p.plugin.dispatch (effMainsChanged, 0, 0);
+    p.plugin.dispatch (effMainsChanged, 0, 1);
+
+    float* shared[] = { p.audio.outputPointers[0], p.audio.outputPointers[0] };
+    vsthost::EventBlock note;
+    note.midi (0, 0x90, 72, 90);
+    p.plugin.sendEvents (note);
+    p.plugin.processReplacing (p.audio.inputPointers.data(), shared, 0);
+    EXPECT_EQ (p.plugin.getReceivedEvents().size(), 1u);
+
+    p.audio.fill (testSignal);
+    p.plugin.processReplacing (p.audio.inputPointers.data(), shared, 64);
+    EXPECT_EQ (p.audio.outputs[0][63], testSignal (1, 63));
+}
+
 TEST (RealHosts, MalformedEventsAreIgnored)
 {
     ActivePlugin p;
