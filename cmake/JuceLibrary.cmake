@@ -51,8 +51,23 @@ target_include_directories(polyquinta_juce
     INTERFACE $<TARGET_PROPERTY:polyquinta_juce,INCLUDE_DIRECTORIES>)
 # Warnings inside JUCE are not ours to fix.
 target_compile_options(polyquinta_juce PRIVATE -w)
-# Debian's JUCE uses the system zlib, libpng and libjpeg instead of bundled copies.
-target_link_libraries(polyquinta_juce PUBLIC z ${CMAKE_DL_LIBS} pthread)
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(POLYQUINTA_FONTS REQUIRED IMPORTED_TARGET freetype2 fontconfig)
-target_link_libraries(polyquinta_juce PUBLIC png jpeg PkgConfig::POLYQUINTA_FONTS rt)
+if(WIN32)
+    # MinGW: the big GUI translation units exceed COFF's section limit otherwise.
+    target_compile_options(polyquinta_juce PUBLIC -Wa,-mbig-obj)
+    # zlib from libz-mingw-w64-dev; libpng and libjpeg built from Debian's
+    # sources (scripts/build-mingw-deps.sh). All static, so that the plug-in
+    # imports only system DLLs.
+    find_library(POLYQUINTA_MINGW_Z NAMES libz.a REQUIRED)
+    find_library(POLYQUINTA_MINGW_PNG NAMES libpng16.a REQUIRED)
+    find_library(POLYQUINTA_MINGW_JPEG NAMES libjpeg.a REQUIRED)
+    find_path(POLYQUINTA_MINGW_PNG_INCLUDE png.h REQUIRED)
+    find_path(POLYQUINTA_MINGW_JPEG_INCLUDE jpeglib.h REQUIRED)
+    target_include_directories(polyquinta_juce PRIVATE ${POLYQUINTA_MINGW_PNG_INCLUDE} ${POLYQUINTA_MINGW_JPEG_INCLUDE})
+    target_link_libraries(polyquinta_juce PUBLIC ${POLYQUINTA_MINGW_PNG} ${POLYQUINTA_MINGW_JPEG} ${POLYQUINTA_MINGW_Z})
+else()
+    # Debian's JUCE uses the system zlib, libpng and libjpeg instead of bundled copies.
+    target_link_libraries(polyquinta_juce PUBLIC z ${CMAKE_DL_LIBS} pthread)
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(POLYQUINTA_FONTS REQUIRED IMPORTED_TARGET freetype2 fontconfig)
+    target_link_libraries(polyquinta_juce PUBLIC png jpeg PkgConfig::POLYQUINTA_FONTS rt)
+endif()

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building and testing Polyquinta needs.
-# Safe to run again: packages already present are left alone.
+# Installs every Debian package that building and testing Polyquinta needs,
+# for Linux and for the Windows cross-build, and enables Debian's source
+# packages (the Windows build compiles libpng and libjpeg from them).
+# Safe to run again: what is already present is left alone.
 set -euo pipefail
 
 packages=(
@@ -12,7 +14,20 @@ packages=(
   fonts-dejavu-core fonts-dancingscript xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev wine64
 )
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+
+update=no
+if ! grep -rqs '^\(Types: *deb-src\|deb-src \)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  echo "install-deps: enabling Debian's source packages for ${codename}"
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+      "$codename" "$codename" | $sudo tee /etc/apt/sources.list.d/polyquinta-deb-src.sources >/dev/null
+  update=yes
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,15 +36,15 @@ for p in "${packages[@]}"; do
   fi
 done
 
+export DEBIAN_FRONTEND=noninteractive
+if [ ${#missing[@]} -gt 0 ] || [ $update = yes ]; then
+  $sudo apt-get update -qq
+fi
+
 if [ ${#missing[@]} -eq 0 ]; then
   echo "install-deps: all packages present"
   exit 0
 fi
 
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-
 echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -8,6 +8,10 @@
 
 #include <thread>
 
+#if defined(_WIN32)
+ #include <windows.h>
+#endif
+
 extern "C" AEffect* VSTPluginMain (audioMasterCallback);
 
 namespace
@@ -133,22 +137,44 @@ TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
     EXPECT_TRUE (callingThreadHasNormalPriority());
 
     // From a thread with raised priority (where the system lets us raise it).
-    a.dispatch (effMainsChanged, 0, 0);
-    a.dispatch (effMainsChanged, 0, 1);
-    bool raised = false;
-    std::thread elevated ([&] {
+    auto firstBlockAt = [&] (auto&& setPriority) {
+        a.dispatch (effMainsChanged, 0, 0);
+        a.dispatch (effMainsChanged, 0, 1);
+        bool set = false;
+        std::thread t ([&] {
+            set = setPriority();
+            if (set)
+                a.process();
+        });
+        t.join();
+        return set;
+    };
+
+   #if defined(_WIN32)
+    // Windows: "normal" (0) down to "lowest" (-2) count as an ordinary thread.
+    for (int priority : { THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_LOWEST })
+    {
+        ASSERT_TRUE (firstBlockAt ([&] { return SetThreadPriority (GetCurrentThread(), priority) != 0; }));
+        EXPECT_TRUE (a.processor().isNonRealtime()) << priority;
+    }
+
+    for (int priority : { THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_TIME_CRITICAL, THREAD_PRIORITY_IDLE })
+    {
+        ASSERT_TRUE (firstBlockAt ([&] { return SetThreadPriority (GetCurrentThread(), priority) != 0; }));
+        EXPECT_FALSE (a.processor().isNonRealtime()) << priority;
+    }
+   #else
+    const bool raised = firstBlockAt ([] {
         sched_param param {};
         param.sched_priority = 10;
-        raised = pthread_setschedparam (pthread_self(), SCHED_FIFO, &param) == 0;
-        if (raised)
-            a.process();
+        return pthread_setschedparam (pthread_self(), SCHED_FIFO, &param) == 0;
     });
-    elevated.join();
 
     if (raised)
     {
         EXPECT_FALSE (a.processor().isNonRealtime());
     }
+   #endif
 }
 
 TEST (Adapter, SpeakerArrangementNames)

@@ -561,6 +561,12 @@ void JuceVSTWrapper::runIdleWork()
     {
         const AdapterCallbackScope scope;
 
+       #if defined(_WIN32)
+        // The host's own message loop delivers everything else; due timers
+        // run now (and their delivery is re-armed if the timer thread died).
+        juce::Timer::callPendingTimersSynchronously();
+       #endif
+
         for (int i = juce::ComponentPeer::getNumPeers(); --i >= 0;)
             juce::ComponentPeer::getPeer (i)->performAnyPendingRepaintsNow();
     }

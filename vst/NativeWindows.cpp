@@ -60,12 +60,12 @@ LRESULT CALLBACK wheelHookProc (int code, WPARAM wParam, LPARAM lParam)
 }
 } // namespace
 
-void raiseFrameWindow (void* window)
+void* findFrameWindow (void* window)
 {
     auto w = (HWND) window;
 
     if (w == nullptr)
-        return;
+        return nullptr;
 
     const int frame = GetSystemMetrics (SM_CXFIXEDFRAME);
 
@@ -74,27 +74,28 @@ void raiseFrameWindow (void* window)
         const auto p = GetParent (w);
 
         if (p == nullptr)
-            break;
+            return w;
 
         if (isMdiClient (p))
-        {
-            w = p;
-            break;
-        }
+            return p;
 
         const auto ps = outerSize (p), ws = outerSize (w);
         const int dw = ps.cx - ws.cx, dh = ps.cy - ws.cy;
 
         if (dw > 100 || dh > 100)
-            break;
+            return w;
 
         w = p;
 
         if (dw == 2 * frame)
-            break;
+            return w;
     }
+}
 
-    SetWindowPos (w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+void raiseFrameWindow (void* window)
+{
+    if (auto frame = (HWND) findFrameWindow (window))
+        SetWindowPos (frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 void fitHostWindows (void* window, int width, int height)
@@ -134,6 +135,11 @@ void fitHostWindows (void* window, int width, int height)
 void prodWindowEvents (void*) {}
 
 void shutdown() {}
+
+void* getWheelHookHandle()
+{
+    return wheelHook;
+}
 
 void addWheelHookUser()
 {
@@ -195,12 +201,12 @@ bool sizeOf (Display* d, Window w, int& width, int& height)
 }
 } // namespace
 
-void raiseFrameWindow (void* window)
+void* findFrameWindow (void* window)
 {
     auto* d = display();
 
     if (d == nullptr || window == nullptr)
-        return;
+        return nullptr;
 
     // The host's top-level window: the last ancestor below the root.
     Window w = (Window) (uintptr_t) window, root = 0;
@@ -208,8 +214,16 @@ void raiseFrameWindow (void* window)
     while (auto p = parentOf (d, w, root))
         w = p;
 
-    XRaiseWindow (d, w);
-    XFlush (d);
+    return (void*) (uintptr_t) w;
+}
+
+void raiseFrameWindow (void* window)
+{
+    if (auto frame = findFrameWindow (window))
+    {
+        XRaiseWindow (display(), (Window) (uintptr_t) frame);
+        XFlush (display());
+    }
 }
 
 void fitHostWindows (void* window, int width, int height)
@@ -285,6 +299,11 @@ void shutdown()
 
 // X11 delivers the wheel to the window under the pointer: no hook is needed,
 // only the count is kept.
+void* getWheelHookHandle()
+{
+    return nullptr;
+}
+
 void addWheelHookUser()
 {
     ++wheelHookUsers;

@@ -7,6 +7,10 @@
 
 namespace NativeWindows
 {
+/** The host's frame window that holds `window` (Windows: the document window
+    of a multiple-document host, or the window with a fixed frame around it). */
+void* findFrameWindow (void* window);
+
 /** Brings the host's frame window that holds `window` to the front. */
 void raiseFrameWindow (void* window);
 
@@ -24,4 +28,7 @@ void shutdown();
 void addWheelHookUser();
 void removeWheelHookUser();
 int getWheelHookUsers();
+
+/** The installed hook's handle (Windows), or null when none is installed. */
+void* getWheelHookHandle();
 } // namespace NativeWindows

@@ -4,6 +4,13 @@
 
 #include <memory>
 
+#if defined(_WIN32)
+ #include <windows.h>
+ #define POLYQUINTA_EXPORT __declspec (dllexport)
+#else
+ #define POLYQUINTA_EXPORT __attribute__ ((visibility ("default")))
+#endif
+
 namespace
 {
 // The framework's user-interface side lives from the first entry until the
@@ -17,7 +24,7 @@ void shutDownFrameworkUserInterface()
     frameworkSession.reset();
 }
 
-extern "C" __attribute__ ((visibility ("default"))) AEffect* VSTPluginMain (audioMasterCallback audioMaster)
+extern "C" POLYQUINTA_EXPORT AEffect* VSTPluginMain (audioMasterCallback audioMaster)
 {
     try
     {
@@ -44,3 +51,15 @@ extern "C" __attribute__ ((visibility ("default"))) AEffect* VSTPluginMain (audi
         return nullptr;
     }
 }
+
+#if defined(_WIN32)
+// The framework registers its window classes, and the wheel hook is installed,
+// with this library's module handle rather than the host executable's.
+extern "C" BOOL WINAPI DllMain (HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH)
+        juce::Process::setCurrentModuleInstanceHandle (instance);
+
+    return TRUE;
+}
+#endif

@@ -105,6 +105,16 @@ TEST (Realtime, SilentBlocksAllocateNothingEither)
     EXPECT_EQ (counter.count(), 0u);
 }
 
+TEST (Realtime, CounterSeesThePluginsOwnAllocations)
+{
+    // Outside the audio path the plug-in does allocate: saving the state makes a chunk.
+    ActivePlugin p;
+    void* data = nullptr;
+    AllocationCounter counter;
+    EXPECT_GT (p.plugin.dispatch (effGetChunk, 0, 0, &data), 0);
+    EXPECT_GE (counter.count(), 1u);
+}
+
 TEST (Soak, ThousandLifecycles)
 {
     auto blocks = randomPerformanceBlocks (9, 8);

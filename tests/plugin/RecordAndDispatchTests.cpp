@@ -8,6 +8,7 @@
 
 namespace
 {
+#if ! defined(_WIN32) // the DLL's tables are read with objdump on the build machine
 TEST (Library, ExportsOnlyTheEntryPoint)
 {
     ASSERT_TRUE (pluginLibrary().isLoaded()) << pluginLibrary().getError();
@@ -25,6 +26,7 @@ TEST (Library, ExportsOnlyTheEntryPoint)
 
     EXPECT_EQ (exported, (std::vector<std::string> { "VSTPluginMain" }));
 }
+#endif
 
 TEST (Entry, RefusesAHostThatIsNoVst2Host)
 {

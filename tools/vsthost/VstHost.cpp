@@ -1,7 +1,12 @@
 #include "VstHost.h"
 
 #include <cstring>
-#include <dlfcn.h>
+
+#if defined(_WIN32)
+ #include <windows.h>
+#else
+ #include <dlfcn.h>
+#endif
 
 namespace vsthost
 {
@@ -17,6 +22,17 @@ constexpr size_t maxReceivedEvents = 1 << 14;
 //==============================================================================
 Library::Library (const std::string& path)
 {
+#if defined(_WIN32)
+    handle = (void*) LoadLibraryA (path.c_str());
+
+    if (handle == nullptr)
+    {
+        error = "cannot load " + path + " (error " + std::to_string (GetLastError()) + ")";
+        return;
+    }
+
+    entry = reinterpret_cast<MainProc> ((void*) GetProcAddress ((HMODULE) handle, "VSTPluginMain"));
+#else
     handle = dlopen (path.c_str(), RTLD_NOW | RTLD_LOCAL);
 
     if (handle == nullptr)
@@ -27,6 +43,7 @@ Library::Library (const std::string& path)
     }
 
     entry = reinterpret_cast<MainProc> (dlsym (handle, "VSTPluginMain"));
+#endif
 
     if (entry == nullptr)
         error = path + " has no VSTPluginMain";
@@ -34,8 +51,14 @@ Library::Library (const std::string& path)
 
 Library::~Library()
 {
-    if (handle != nullptr)
-        dlclose (handle);
+    if (handle == nullptr)
+        return;
+
+#if defined(_WIN32)
+    FreeLibrary ((HMODULE) handle);
+#else
+    dlclose (handle);
+#endif
 }
 
 //==============================================================================

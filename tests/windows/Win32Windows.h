@@ -1,0 +1,123 @@
+#pragma once
+
+// A host's windows on Windows: a top-level frame with a container child that
+// the editor goes into, as hosts nest them; and the host's message loop.
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+#include <utility>
+
+namespace win32
+{
+inline const char* hostWindowClass()
+{
+    static const char* name = [] {
+        WNDCLASSA c {};
+        c.lpfnWndProc = DefWindowProcA;
+        c.hInstance = GetModuleHandleA (nullptr);
+        c.hbrBackground = (HBRUSH) GetStockObject (BLACK_BRUSH);
+        c.lpszClassName = "PolyquintaTestHostWindow";
+        RegisterClassA (&c);
+        return c.lpszClassName;
+    }();
+    return name;
+}
+
+/** Runs the host's message loop for a while, calling `idle` about every 20 ms. */
+inline void pump (int milliseconds, const std::function<void()>& idle = {})
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
+
+    do
+    {
+        MSG m;
+        while (PeekMessageA (&m, nullptr, 0, 0, PM_REMOVE))
+        {
+            TranslateMessage (&m);
+            DispatchMessageA (&m);
+        }
+
+        if (idle)
+            idle();
+
+        std::this_thread::sleep_for (std::chrono::milliseconds (20));
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+inline std::pair<int, int> outerSize (HWND w)
+{
+    RECT r {};
+    GetWindowRect (w, &r);
+    return { (int) (r.right - r.left), (int) (r.bottom - r.top) };
+}
+
+inline std::pair<int, int> clientSize (HWND w)
+{
+    RECT r {};
+    GetClientRect (w, &r);
+    return { (int) r.right, (int) r.bottom };
+}
+
+struct HostWindows
+{
+    HostWindows()
+    {
+        RECT r { 0, 0, 1016, 270 }; // the container with a 10-pixel margin
+        AdjustWindowRect (&r, WS_OVERLAPPEDWINDOW, FALSE);
+        frame = CreateWindowA (hostWindowClass(), "Polyquinta test host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                               40, 40, r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA (nullptr), nullptr);
+        container = CreateWindowA (hostWindowClass(), "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
+                                   10, 10, 996, 250, frame, nullptr, GetModuleHandleA (nullptr), nullptr);
+        ShowWindow (frame, SW_SHOWNORMAL);
+        UpdateWindow (frame);
+        pump (50);
+    }
+
+    ~HostWindows() { DestroyWindow (frame); }
+
+    /** The editor's native window: the container's child. */
+    HWND editorWindow() const { return GetWindow (container, GW_CHILD); }
+
+    HWND frame = nullptr, container = nullptr;
+};
+
+/** The distinct colours of a window's on-screen pixels (a few thousand sampled). */
+inline int countColours (HWND w)
+{
+    RECT r {};
+    GetWindowRect (w, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+
+    if (width <= 0 || height <= 0)
+        return 0;
+
+    auto screen = GetDC (nullptr);
+    auto memory = CreateCompatibleDC (screen);
+    auto bitmap = CreateCompatibleBitmap (screen, width, height);
+    auto old = SelectObject (memory, bitmap);
+    BitBlt (memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+
+    int distinct = 0;
+    COLORREF seen[64] {};
+
+    for (int y = 0; y < height && distinct < 64; y += 5)
+        for (int x = 0; x < width && distinct < 64; x += 5)
+        {
+            const auto c = GetPixel (memory, x, y);
+            bool known = false;
+            for (int i = 0; i < distinct && ! known; ++i)
+                known = seen[i] == c;
+            if (! known)
+                seen[distinct++] = c;
+        }
+
+    SelectObject (memory, old);
+    DeleteObject (bitmap);
+    DeleteDC (memory);
+    ReleaseDC (nullptr, screen);
+    return distinct;
+}
+} // namespace win32

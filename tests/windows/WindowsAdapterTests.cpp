@@ -1,0 +1,148 @@
+// One adapter's editor in real Win32 windows of this process: the host's
+// windows resized by hand, the shared mouse-wheel hook, and the frame window.
+
+#include "HostDetection.h"
+#include "JuceVSTWrapper.h"
+#include "NativeWindows.h"
+#include "Win32Windows.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+extern "C" AEffect* VSTPluginMain (audioMasterCallback);
+
+namespace
+{
+struct HostAnswers
+{
+    bool canSizeWindow = false;
+    intptr_t sizeWindowAnswer = 0;
+    int sizeWindowCalls = 0, lastWidth = 0, lastHeight = 0;
+};
+
+HostAnswers answers;
+
+intptr_t VSTCALLBACK host (AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float)
+{
+    switch (opcode)
+    {
+        case audioMasterVersion: return 2400;
+        case audioMasterCanDo: return ptr != nullptr && std::strcmp (static_cast<const char*> (ptr), "sizeWindow") == 0 && answers.canSizeWindow;
+        case audioMasterSizeWindow:
+            ++answers.sizeWindowCalls;
+            answers.lastWidth = index;
+            answers.lastHeight = (int) value;
+            return answers.sizeWindowAnswer;
+        default: return 0;
+    }
+}
+
+struct OpenEditor
+{
+    OpenEditor() : effect (VSTPluginMain (host))
+    {
+        effect->dispatcher (effect, effEditOpen, 0, 0, windows.container, 0.0f);
+        idle (100);
+    }
+
+    ~OpenEditor() { effect->dispatcher (effect, effClose, 0, 0, nullptr, 0.0f); }
+
+    void idle (int milliseconds)
+    {
+        win32::pump (milliseconds, [this] { effect->dispatcher (effect, effEditIdle, 0, 0, nullptr, 0.0f); });
+    }
+
+    JuceVSTWrapper& wrapper() { return *static_cast<JuceVSTWrapper*> (static_cast<AudioEffect*> (effect->object)); }
+
+    win32::HostWindows windows;
+    AEffect* effect;
+};
+
+TEST (WindowsEditorWindow, HostThatRefusesSizeWindowGetsItsWindowsResized)
+{
+    answers = {};
+    OpenEditor e;
+    ASSERT_NE (e.wrapper().getEditorWrapper(), nullptr);
+    const auto frameBefore = win32::outerSize (e.windows.frame);
+    ASSERT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 996, 250 }));
+
+    e.wrapper().getEditorWrapper()->getEditor()->setSize (800, 200);
+    e.idle (50);
+
+    EXPECT_EQ (answers.sizeWindowCalls, 0);
+    EXPECT_EQ (win32::outerSize (e.windows.editorWindow()), (std::pair<int, int> { 800, 200 }));
+    EXPECT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 800, 200 }));
+    // The frame keeps its margins and borders around the container.
+    EXPECT_EQ (win32::outerSize (e.windows.frame),
+               (std::pair<int, int> { frameBefore.first - 196, frameBefore.second - 50 }));
+}
+
+TEST (WindowsEditorWindow, HostThatSizesItsWindowGetsNoSetWindowPos)
+{
+    answers = {};
+    answers.canSizeWindow = true;
+    answers.sizeWindowAnswer = 1;
+    OpenEditor e;
+    const auto frameBefore = win32::outerSize (e.windows.frame);
+
+    e.wrapper().getEditorWrapper()->getEditor()->setSize (700, 180);
+    e.idle (50);
+
+    EXPECT_EQ (answers.sizeWindowCalls, 1);
+    EXPECT_EQ (answers.lastWidth, 700);
+    EXPECT_EQ (answers.lastHeight, 180);
+    EXPECT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 996, 250 }));
+    EXPECT_EQ (win32::outerSize (e.windows.frame), frameBefore);
+    EXPECT_EQ (e.wrapper().getEditorWrapper()->getWidth(), 700);
+}
+
+TEST (WindowsEditorWindow, FrameWindowIsTheHostsTopLevelWindow)
+{
+    answers = {};
+    OpenEditor e;
+    // Editor, container, frame: no step more than 100 pixels larger, so the walk ends at the top.
+    EXPECT_EQ (NativeWindows::findFrameWindow (e.windows.editorWindow()), e.windows.frame);
+
+    // A multiple-document host: the walk stops at the MDIClient window.
+    auto mdi = CreateWindowA ("MDICLIENT", "", WS_CHILD | WS_VISIBLE, 0, 0, 1000, 260, e.windows.frame, nullptr,
+                              GetModuleHandleA (nullptr), nullptr);
+    ASSERT_NE (mdi, nullptr);
+    auto document = CreateWindowA (win32::hostWindowClass(), "", WS_CHILD | WS_VISIBLE, 0, 0, 996, 250, mdi, nullptr,
+                                   GetModuleHandleA (nullptr), nullptr);
+    EXPECT_EQ (NativeWindows::findFrameWindow (document), mdi);
+    DestroyWindow (mdi);
+}
+
+TEST (WindowsEditorWindow, OneWheelHookSharedByAllOpenEditors)
+{
+    answers = {};
+    ASSERT_EQ (NativeWindows::getWheelHookHandle(), nullptr);
+
+    auto first = std::make_unique<OpenEditor>();
+    const auto hook = NativeWindows::getWheelHookHandle();
+    EXPECT_NE (hook, nullptr);
+    {
+        OpenEditor second;
+        EXPECT_EQ (NativeWindows::getWheelHookUsers(), 2);
+        EXPECT_EQ (NativeWindows::getWheelHookHandle(), hook);
+
+        second.effect->dispatcher (second.effect, effEditClose, 0, 0, nullptr, 0.0f);
+        EXPECT_EQ (NativeWindows::getWheelHookUsers(), 1);
+        EXPECT_EQ (NativeWindows::getWheelHookHandle(), hook);
+    }
+
+    first.reset();
+    EXPECT_EQ (NativeWindows::getWheelHookUsers(), 0);
+    EXPECT_EQ (NativeWindows::getWheelHookHandle(), nullptr);
+    // Gone from the system too: removing it again fails.
+    EXPECT_FALSE (UnhookWindowsHookEx ((HHOOK) hook));
+}
+
+TEST (WindowsHostDetection, TheRunningExecutableDecides)
+{
+    const auto path = juce::File::getSpecialLocation (juce::File::hostApplicationPath).getFullPathName();
+    EXPECT_TRUE (path.endsWithIgnoreCase ("polyquinta_windows_adapter_tests.exe")) << path;
+    EXPECT_EQ (HostDetection::detectHostType(), HostDetection::HostType::none);
+}
+} // namespace
