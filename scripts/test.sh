@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Polyquinta and runs every test: the suite; the suite again under
+# Builds Polyquinta and runs every test: the suite; the Windows plug-in and its
+# tests, built with MinGW-w64 and run under Wine; the suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer; bounded fuzzing runs of the
 # saved-state reader and of the plug-in's event intake (when clang is present);
 # and the plug-in suite under ThreadSanitizer.
@@ -43,6 +44,10 @@ fuzz() {
 echo "== build and test"
 build build
 run_suite build
+
+echo "== Windows build, tested under Wine"
+scripts/build-windows.sh --target all
+run_suite build-win
 
 echo "== address and undefined-behaviour sanitizers"
 build build-asan -DPOLYQUINTA_SANITIZE=address,undefined

@@ -139,6 +139,48 @@ TEST (WindowsEditorWindow, OneWheelHookSharedByAllOpenEditors)
     EXPECT_FALSE (UnhookWindowsHookEx ((HHOOK) hook));
 }
 
+struct WheelListener : public juce::MouseListener
+{
+    void mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails&) override
+    {
+        ++turns;
+        target = e.eventComponent;
+    }
+
+    int turns = 0;
+    juce::Component* target = nullptr;
+};
+
+TEST (WindowsEditorWindow, WheelOverTheEditorReachesItWhileTheHostHoldsTheMouse)
+{
+    answers = {};
+    OpenEditor e;
+    auto* editor = e.wrapper().getEditorWrapper()->getEditor();
+    WheelListener listener;
+    juce::Desktop::getInstance().addGlobalMouseListener (&listener);
+
+    // The host keeps the mouse in its own window: without the hook the wheel
+    // turn would go there and never reach the editor under the pointer.
+    RECT r {};
+    GetWindowRect (e.windows.editorWindow(), &r);
+    SetCursorPos (r.left + 120, r.top + 40);
+    e.idle (100);
+    SetCapture (e.windows.frame);
+
+    INPUT input {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_WHEEL;
+    input.mi.mouseData = (DWORD) -WHEEL_DELTA;
+    ASSERT_EQ (SendInput (1, &input, sizeof (input)), 1u);
+    e.idle (300);
+    ReleaseCapture();
+    juce::Desktop::getInstance().removeGlobalMouseListener (&listener);
+
+    EXPECT_EQ (listener.turns, 1);
+    ASSERT_NE (listener.target, nullptr);
+    EXPECT_TRUE (listener.target == editor || editor->isParentOf (listener.target));
+}
+
 TEST (WindowsHostDetection, TheRunningExecutableDecides)
 {
     const auto path = juce::File::getSpecialLocation (juce::File::hostApplicationPath).getFullPathName();
