@@ -19,6 +19,7 @@ struct HostAnswers
     bool canSizeWindow = false;
     intptr_t sizeWindowAnswer = 0;
     int sizeWindowCalls = 0, lastWidth = 0, lastHeight = 0;
+    int idleCalls = 0;
 };
 
 HostAnswers answers;
@@ -34,6 +35,9 @@ intptr_t VSTCALLBACK host (AEffect*, int32_t opcode, int32_t index, intptr_t val
             answers.lastWidth = index;
             answers.lastHeight = (int) value;
             return answers.sizeWindowAnswer;
+        case audioMasterIdle:
+            ++answers.idleCalls;
+            return 0;
         default: return 0;
     }
 }
@@ -179,6 +183,41 @@ TEST (WindowsEditorWindow, WheelOverTheEditorReachesItWhileTheHostHoldsTheMouse)
     EXPECT_EQ (listener.turns, 1);
     ASSERT_NE (listener.target, nullptr);
     EXPECT_TRUE (listener.target == editor || editor->isParentOf (listener.target));
+}
+
+void sendMouse (DWORD flags)
+{
+    INPUT input {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput (1, &input, sizeof (input));
+}
+
+TEST (WindowsEditorWindow, HostIdlesWhileAMouseButtonIsHeldOverTheEditor)
+{
+    answers = {};
+    OpenEditor e;
+    RECT r {};
+    GetWindowRect (e.windows.editorWindow(), &r);
+    SetCursorPos (r.left + 500, r.top + 230); // on the keyboard
+    e.idle (300);
+    EXPECT_EQ (answers.idleCalls, 0);
+
+    sendMouse (MOUSEEVENTF_LEFTDOWN);
+    const auto start = juce::Time::getMillisecondCounter();
+    e.idle (600);
+    const int whileHeld = answers.idleCalls;
+    const auto elapsed = juce::Time::getMillisecondCounter() - start;
+    sendMouse (MOUSEEVENTF_LEFTUP);
+
+    // The key pressed repaints the editor, and the timer nudges too; never more than every 20 ms.
+    EXPECT_GE (whileHeld, 2);
+    EXPECT_LE (whileHeld, (int) (elapsed / 20) + 1);
+
+    e.idle (100);
+    answers.idleCalls = 0;
+    e.idle (600);
+    EXPECT_EQ (answers.idleCalls, 0);
 }
 
 TEST (WindowsHostDetection, TheRunningExecutableDecides)
