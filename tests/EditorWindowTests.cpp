@@ -4,6 +4,7 @@
 #include "HostDetection.h"
 #include "JuceVSTWrapper.h"
 #include "NativeWindows.h"
+#include "WindowHostAnswers.h"
 
 #include <gtest/gtest.h>
 
@@ -16,30 +17,6 @@ extern "C" AEffect* VSTPluginMain (audioMasterCallback);
 
 namespace
 {
-struct HostAnswers
-{
-    bool canSizeWindow = false;
-    intptr_t sizeWindowAnswer = 0;
-    int sizeWindowCalls = 0, lastWidth = 0, lastHeight = 0;
-};
-
-HostAnswers answers;
-
-intptr_t VSTCALLBACK host (AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float)
-{
-    switch (opcode)
-    {
-        case audioMasterVersion: return 2400;
-        case audioMasterCanDo: return ptr != nullptr && std::strcmp (static_cast<const char*> (ptr), "sizeWindow") == 0 && answers.canSizeWindow;
-        case audioMasterSizeWindow:
-            ++answers.sizeWindowCalls;
-            answers.lastWidth = index;
-            answers.lastHeight = (int) value;
-            return answers.sizeWindowAnswer;
-        default: return 0;
-    }
-}
-
 /** A host's window: a top-level frame with a container inside, as hosts nest them. */
 struct HostWindows
 {
@@ -79,7 +56,7 @@ struct HostWindows
 
 struct OpenEditor
 {
-    OpenEditor() : effect (VSTPluginMain (host))
+    OpenEditor() : effect (VSTPluginMain (windowHost))
     {
         effect->dispatcher (effect, effEditOpen, 0, 0, (void*) (uintptr_t) windows.container, 0.0f);
         idle (100);
@@ -150,7 +127,7 @@ TEST (EditorWindow, FetchedChunkIsFreedByTheTimerOnceTheEditorWasOpened)
     answers = {};
     {
         // Never opened: the chunk stays until the next request.
-        auto* effect = VSTPluginMain (host);
+        auto* effect = VSTPluginMain (windowHost);
         void* data = nullptr;
         effect->dispatcher (effect, effGetChunk, 0, 0, &data, 0.0f);
         auto& wrapper = *static_cast<JuceVSTWrapper*> (static_cast<AudioEffect*> (effect->object));
@@ -195,7 +172,7 @@ TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
     HostDetection::setHostPathSource ([] { return juce::String ("C:\\Steinberg\\WaveLab 7\\WaveLab7.exe"); });
     {
         answers = {};
-        auto* effect = VSTPluginMain (host);
+        auto* effect = VSTPluginMain (windowHost);
         std::thread gui ([&] {
             ERect* rect = nullptr;
             effect->dispatcher (effect, effEditGetRect, 0, 0, &rect, 0.0f);
@@ -210,7 +187,7 @@ TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
     // REAPER sends them from the message thread: it stays where it is.
     HostDetection::setHostPathSource ([] { return juce::String ("/opt/REAPER/reaper"); });
     {
-        auto* effect = VSTPluginMain (host);
+        auto* effect = VSTPluginMain (windowHost);
         ERect* rect = nullptr;
         effect->dispatcher (effect, effEditGetRect, 0, 0, &rect, 0.0f);
         EXPECT_TRUE (juce::MessageManager::getInstance()->isThisTheMessageThread());

@@ -4,6 +4,7 @@
 #include "HostDetection.h"
 #include "JuceVSTWrapper.h"
 #include "NativeWindows.h"
+#include "WindowHostAnswers.h"
 #include "Win32Windows.h"
 
 #include <gtest/gtest.h>
@@ -14,37 +15,9 @@ extern "C" AEffect* VSTPluginMain (audioMasterCallback);
 
 namespace
 {
-struct HostAnswers
-{
-    bool canSizeWindow = false;
-    intptr_t sizeWindowAnswer = 0;
-    int sizeWindowCalls = 0, lastWidth = 0, lastHeight = 0;
-    int idleCalls = 0;
-};
-
-HostAnswers answers;
-
-intptr_t VSTCALLBACK host (AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float)
-{
-    switch (opcode)
-    {
-        case audioMasterVersion: return 2400;
-        case audioMasterCanDo: return ptr != nullptr && std::strcmp (static_cast<const char*> (ptr), "sizeWindow") == 0 && answers.canSizeWindow;
-        case audioMasterSizeWindow:
-            ++answers.sizeWindowCalls;
-            answers.lastWidth = index;
-            answers.lastHeight = (int) value;
-            return answers.sizeWindowAnswer;
-        case audioMasterIdle:
-            ++answers.idleCalls;
-            return 0;
-        default: return 0;
-    }
-}
-
 struct OpenEditor
 {
-    OpenEditor() : effect (VSTPluginMain (host))
+    OpenEditor() : effect (VSTPluginMain (windowHost))
     {
         effect->dispatcher (effect, effEditOpen, 0, 0, windows.container, 0.0f);
         idle (100);
