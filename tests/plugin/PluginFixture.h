@@ -76,3 +76,15 @@ inline std::vector<Short> shortEvents (const std::vector<vsthost::ReceivedEvent>
     }
     return result;
 }
+
+/** effEditGetRect answers the editor's rectangle: 996 x 250 at 0,0. */
+inline void expectEditorRectangle (vsthost::Plugin& plugin)
+{
+    ERect* rect = nullptr;
+    ASSERT_NE (plugin.dispatch (effEditGetRect, 0, 0, &rect), 0);
+    ASSERT_NE (rect, nullptr);
+    EXPECT_EQ (rect->top, 0);
+    EXPECT_EQ (rect->left, 0);
+    EXPECT_EQ (rect->bottom, 250);
+    EXPECT_EQ (rect->right, 996);
+}

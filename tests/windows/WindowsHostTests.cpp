@@ -61,13 +61,9 @@ TEST (WindowsEditor, OpensInsideTheHostsWindowAndIsPainted)
     EditorHost host;
     const int uniformBackground = win32::countColours (host.windows.container);
 
-    ERect* rect = nullptr;
-    ASSERT_NE (host.plugin.dispatch (effEditGetRect, 0, 0, &rect), 0);
-    ASSERT_NE (rect, nullptr);
-    EXPECT_EQ (rect->top, 0);
-    EXPECT_EQ (rect->left, 0);
-    EXPECT_EQ (rect->right, 996);
-    EXPECT_EQ (rect->bottom, 250);
+    expectEditorRectangle (host.plugin);
+    if (HasFatalFailure())
+        return;
 
     EXPECT_EQ (host.plugin.dispatch (effEditOpen, 0, 0, host.windows.container), 1);
     host.idle (500);
