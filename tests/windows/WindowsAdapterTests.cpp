@@ -82,8 +82,9 @@ TEST (WindowsEditorWindow, FrameWindowIsTheHostsTopLevelWindow)
     EXPECT_EQ (NativeWindows::findFrameWindow (e.windows.editorWindow()), e.windows.frame);
 
     // A multiple-document host: the walk stops at the MDIClient window.
+    CLIENTCREATESTRUCT mdiSetup {};
     auto mdi = CreateWindowA ("MDICLIENT", "", WS_CHILD | WS_VISIBLE, 0, 0, 1000, 260, e.windows.frame, nullptr,
-                              GetModuleHandleA (nullptr), nullptr);
+                              GetModuleHandleA (nullptr), &mdiSetup);
     ASSERT_NE (mdi, nullptr);
     auto document = CreateWindowA (win32::hostWindowClass(), "", WS_CHILD | WS_VISIBLE, 0, 0, 996, 250, mdi, nullptr,
                                    GetModuleHandleA (nullptr), nullptr);

@@ -143,7 +143,8 @@ bool runningAsWavelab7()
 {
     char path[MAX_PATH] {};
     GetModuleFileNameA (nullptr, path, MAX_PATH);
-    return CharLowerA (path), std::string (path).find ("wavelab 7") != std::string::npos;
+    CharLowerA (path);
+    return std::string (path).find ("wavelab 7") != std::string::npos;
 }
 
 TEST (WavelabHost, EditorRequestsMoveTheMessageThreadToTheirThread)
