@@ -38,13 +38,26 @@ void fillBox (juce::ComboBox& box, int lastNumber)
     for (int n = 1; n <= lastNumber; ++n)
         box.addItem (juce::String (n), n);
 }
+
+/** Item n shows setting n; a saved state may hold any 32-bit value, which
+    leaves the box empty when no item has it. */
+void showSetting (juce::ComboBox& box, int32_t value)
+{
+    const bool hasItem = value >= 1 && value <= box.getNumItems();
+    box.setSelectedItemIndex (hasItem ? value - 1 : -1, juce::dontSendNotification);
+}
 } // namespace
 
 myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     : AudioProcessorEditor (owner)
 {
-    midiKeyboard = makeControl<juce::MidiKeyboardComponent> (*this, "midiKeyboard", owner.keyboardState,
-                                                             juce::MidiKeyboardComponent::horizontalKeyboard);
+    {
+        // The keyboard registers with the note states that the audio thread
+        // notifies without a lock of their own: only while no block runs.
+        const juce::ScopedLock sl (owner.getCallbackLock());
+        midiKeyboard = makeControl<juce::MidiKeyboardComponent> (*this, "midiKeyboard", owner.keyboardState,
+                                                                 juce::MidiKeyboardComponent::horizontalKeyboard);
+    }
 
     learnButton = makeControl<juce::TextButton> (*this, "learnButton", "Learn");
     learnButton->setColour (juce::TextButton::buttonColourId, juce::Colour (0xff801e00));
@@ -112,17 +125,22 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     fillBox (*ccHarmonyBox, 127);
 
     // Without notification: showing the settings must not write them back.
-    chordChannelBox->setSelectedItemIndex (owner.chanOutChord - 1, juce::dontSendNotification);
-    soloChannelBox->setSelectedItemIndex (owner.chanOutSolo - 1, juce::dontSendNotification);
-    maxVoicesBox->setSelectedItemIndex (owner.maxSoloVoices - 1, juce::dontSendNotification);
-    ccHarmonyBox->setSelectedItemIndex (owner.ccHarmonyCtl - 1, juce::dontSendNotification);
+    showSetting (*chordChannelBox, owner.chanOutChord);
+    showSetting (*soloChannelBox, owner.chanOutSolo);
+    showSetting (*maxVoicesBox, owner.maxSoloVoices);
+    showSetting (*ccHarmonyBox, owner.ccHarmonyCtl);
 
     splitPointLabel->setText (juce::String (owner.splitPoint.load()), juce::dontSendNotification);
 }
 
 myAudioProcessorEditor::~myAudioProcessorEditor()
 {
-    midiKeyboard = nullptr;
+    {
+        // Unregisters from the note states; see the constructor.
+        const juce::ScopedLock sl (getProcessor().getCallbackLock());
+        midiKeyboard = nullptr;
+    }
+
     learnButton = nullptr;
     chordChannelBox = nullptr;
     chordChannelLabel = nullptr;
@@ -150,6 +168,17 @@ int myAudioProcessorEditor::keyboardWidth() const
                   + midiKeyboard->getKeyWidth());
 }
 
+int myAudioProcessorEditor::splitBarX (int32_t split) const
+{
+    // The keyboard's key positions hold only for note numbers; a saved state
+    // may bring any value. Below 0 the whole keyboard is solo area, above 127
+    // chord area.
+    if (split > 127)
+        return keyboardWidth();
+
+    return (int) midiKeyboard->getKeyStartPosition (juce::jmax (0, (int) split));
+}
+
 //==============================================================================
 void myAudioProcessorEditor::paint (juce::Graphics& g)
 {
@@ -159,7 +188,7 @@ void myAudioProcessorEditor::paint (juce::Graphics& g)
     g.drawImage (backgroundImage, 0, 0, editorWidth, editorHeight, 0, 0, backgroundImage.getWidth(), backgroundImage.getHeight());
 
     const auto& p = getProcessor();
-    const int splitX = (int) midiKeyboard->getKeyStartPosition (p.splitPoint);
+    const int splitX = splitBarX (p.splitPoint);
     const int barY = midiKeyboard->getBottom() + 5;
     const int left = midiKeyboard->getX();
 

@@ -26,6 +26,7 @@ public:
 private:
     myAudioProcessor& getProcessor() const;
     int keyboardWidth() const;
+    int splitBarX (int32_t split) const;
 
     std::unique_ptr<juce::MidiKeyboardComponent> midiKeyboard;
     std::unique_ptr<juce::TextButton> learnButton;

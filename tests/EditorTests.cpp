@@ -169,6 +169,12 @@ TEST_P (SplitBars, AtTheirExactRectangles)
         EXPECT_FALSE (filledWith (image, { 10, 229, 1, 10 }, red));
     }
 
+    if (c.soloBar.isEmpty())
+    {
+        EXPECT_FALSE (filledWith (image, { 985, 229, 1, 10 }, blue));
+        return;
+    }
+
     EXPECT_TRUE (filledWith (image, c.soloBar, blue));
     EXPECT_FALSE (filledWith (image, c.soloBar.withX (c.soloBar.getRight()).withWidth (1), blue));
     EXPECT_FALSE (filledWith (image, c.soloBar.withY (239).withHeight (1), blue));
@@ -180,8 +186,38 @@ INSTANTIATE_TEST_SUITE_P (Editor, SplitBars,
                                              BarCase { 60, { 10, 229, 336, 10 }, { 346, 229, 640, 10 } },
                                              BarCase { 24, {}, { 10, 229, 976, 10 } },
                                              BarCase { 127, { 10, 229, 960, 10 }, { 970, 229, 16, 10 } },
-                                             BarCase { 12, {}, { 0, 229, 986, 10 } }),
-                          [] (const auto& info) { return "Split" + std::to_string (info.param.splitPoint); });
+                                             BarCase { 12, {}, { 0, 229, 986, 10 } },
+                                             BarCase { 11, {}, { 0, 229, 986, 10 } },
+                                             BarCase { 0, {}, { 0, 229, 986, 10 } },
+                                             // A foreign saved state: the whole keyboard is one area.
+                                             BarCase { -1, {}, { 0, 229, 986, 10 } },
+                                             BarCase { -13, {}, { 0, 229, 986, 10 } },
+                                             BarCase { INT32_MIN, {}, { 0, 229, 986, 10 } },
+                                             BarCase { 128, { 10, 229, 976, 10 }, {} },
+                                             BarCase { INT32_MAX, { 10, 229, 976, 10 }, {} }),
+                          [] (const auto& info)
+                          {
+                              const auto n = info.param.splitPoint;
+                              return (n < 0 ? "SplitMinus" : "Split") + std::to_string (std::abs ((int64_t) n));
+                          });
+
+TEST (EditorLayout, BoxesShowEveryStoredValueOrNothing)
+{
+    for (const int32_t value : { INT32_MIN, -13, -1, 0, 1, 10, 11, 12, 16, 17, 24, 127, 128, INT32_MAX })
+    {
+        myAudioProcessor p;
+        p.chanOutChord = p.chanOutSolo = p.ccHarmonyCtl = p.maxSoloVoices = value;
+        auto editor = editorFor (p);
+        snapshot (*editor);
+
+        for (auto [name, items] : { std::pair ("chordChannelBox", 16), { "soloChannelBox", 16 },
+                                    { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } })
+        {
+            const auto expected = value >= 1 && value <= items ? juce::String (value) : juce::String();
+            EXPECT_EQ (control<juce::ComboBox> (*editor, name).getText(), expected) << name << " " << value;
+        }
+    }
+}
 
 TEST (EditorPainting, HarmonyLamp)
 {
