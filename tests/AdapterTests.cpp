@@ -55,17 +55,17 @@ struct Adapter
 
 TEST (Adapter, ConstructionRegistersAndDescribesTheProcessor)
 {
-    const auto before = JuceVSTWrapper::getActiveWrappers().size();
+    const auto before = JuceVSTWrapper::getNumActiveWrappers();
     {
         Adapter a;
         ASSERT_NE (a.effect, nullptr);
-        EXPECT_EQ (JuceVSTWrapper::getActiveWrappers().size(), before + 1);
+        EXPECT_EQ (JuceVSTWrapper::getNumActiveWrappers(), before + 1);
         EXPECT_EQ (a.processor().wrapperType, juce::AudioProcessor::wrapperType_VST);
         EXPECT_EQ (a.processor().getPlayHead(), &a.wrapper());
         EXPECT_EQ (a.processor().getTotalNumInputChannels(), 2);
         EXPECT_EQ (a.processor().getTotalNumOutputChannels(), 2);
     }
-    EXPECT_EQ (JuceVSTWrapper::getActiveWrappers().size(), before);
+    EXPECT_EQ (JuceVSTWrapper::getNumActiveWrappers(), before);
 
     // The wrapper type is handed to the next processor only while the entry makes one.
     myAudioProcessor standalone;

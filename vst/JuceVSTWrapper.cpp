@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #if defined(_WIN32)
  #include <windows.h>
@@ -28,10 +29,15 @@ bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
 
 namespace
 {
-// Shared by every adapter in the process.
+// Shared by every adapter in the process. Hosts load and close instances from
+// several threads: the list changes under adapterLifecycleLock(), together
+// with the framework's start and shut-down that depend on it.
 std::vector<JuceVSTWrapper*> activeWrappers;
-bool inAdapterCallback = false;
-juce::uint32 lastHostIdleTime = 0;
+// Per thread: they only keep one thread's own callbacks from nesting.
+thread_local bool inAdapterCallback = false;
+thread_local bool inIdleWork = false;
+// Atomic: the message thread may move between host threads.
+std::atomic<juce::uint32> lastHostIdleTime { 0 };
 std::atomic<bool> messageThreadConfirmed { false };
 
 struct MessageThreadCallback : public juce::MessageManager::MessageBase
@@ -46,13 +52,18 @@ struct AdapterCallbackScope
     ~AdapterCallbackScope() { inAdapterCallback = previous; }
     const bool previous;
 };
-
-bool inIdleWork = false;
 } // namespace
 
-const std::vector<JuceVSTWrapper*>& JuceVSTWrapper::getActiveWrappers()
+std::recursive_mutex& adapterLifecycleLock()
 {
-    return activeWrappers;
+    static std::recursive_mutex lock;
+    return lock;
+}
+
+size_t JuceVSTWrapper::getNumActiveWrappers()
+{
+    const std::lock_guard<std::recursive_mutex> lock (adapterLifecycleLock());
+    return activeWrappers.size();
 }
 
 bool callingThreadHasNormalPriority()
@@ -96,6 +107,7 @@ JuceVSTWrapper::JuceVSTWrapper (audioMasterCallback master, std::unique_ptr<myAu
     cEffect.initialDelay = processor->getLatencySamples();
     setFlag (effFlagsProgramChunks, true);
 
+    const std::lock_guard<std::recursive_mutex> lock (adapterLifecycleLock());
     activeWrappers.push_back (this);
 }
 
@@ -111,6 +123,9 @@ JuceVSTWrapper::~JuceVSTWrapper()
     channelPointers.free();
     scratchChannels.clear();
 
+    freeEventPool();
+
+    const std::lock_guard<std::recursive_mutex> lock (adapterLifecycleLock());
     activeWrappers.erase (std::remove (activeWrappers.begin(), activeWrappers.end(), this), activeWrappers.end());
     if (activeWrappers.empty())
     {
@@ -118,8 +133,6 @@ JuceVSTWrapper::~JuceVSTWrapper()
         NativeWindows::shutdown();
         messageThreadConfirmed = false;
     }
-
-    freeEventPool();
 }
 
 //==============================================================================
@@ -203,6 +216,7 @@ int32_t JuceVSTWrapper::getChunk (void** data, bool isPreset)
     if (processor == nullptr || data == nullptr)
         return 0;
 
+    const juce::ScopedLock sl (stateChunkLock);
     stateChunk.reset();
 
     if (isPreset)
@@ -220,8 +234,11 @@ int32_t JuceVSTWrapper::setChunk (void* data, int32_t byteSize, bool isPreset)
     if (processor == nullptr)
         return 0;
 
-    stateChunk.reset();
-    stateChunkTime = 0;
+    {
+        const juce::ScopedLock sl (stateChunkLock);
+        stateChunk.reset();
+        stateChunkTime = 0;
+    }
 
     if (byteSize > 0 && data != nullptr)
     {
@@ -604,7 +621,7 @@ void JuceVSTWrapper::nudgeHostIdle()
 
     const auto now = juce::Time::getMillisecondCounter();
 
-    if (now > lastHostIdleTime + 20 && editorWrapper != nullptr)
+    if (now > lastHostIdleTime.load() + 20 && editorWrapper != nullptr)
     {
         lastHostIdleTime = now;
         const AdapterCallbackScope scope;
@@ -642,10 +659,14 @@ void JuceVSTWrapper::timerCallback()
         deleteEditorWrapper (true);
     }
 
-    if (stateChunkTime != 0 && stateChunkTime < juce::Time::getApproximateMillisecondCounter() - 2000 && ! inAdapterCallback)
     {
-        stateChunkTime = 0;
-        stateChunk.reset();
+        const juce::ScopedLock sl (stateChunkLock);
+
+        if (stateChunkTime != 0 && stateChunkTime < juce::Time::getApproximateMillisecondCounter() - 2000 && ! inAdapterCallback)
+        {
+            stateChunkTime = 0;
+            stateChunk.reset();
+        }
     }
 
     nudgeHostIdle();

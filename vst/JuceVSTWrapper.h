@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 /** The host adapter: owns the processor, answers the host's requests, and
@@ -78,9 +79,9 @@ public:
     const juce::String& getInputSpeakerArrangementName() const noexcept { return inputSpeakerNames; }
     const juce::String& getOutputSpeakerArrangementName() const noexcept { return outputSpeakerNames; }
     int getNumPooledEvents() const noexcept { return numAllocatedEvents; }
-    bool isHoldingStateChunk() const noexcept { return ! stateChunk.isEmpty(); }
+    bool isHoldingStateChunk() const { const juce::ScopedLock sl (stateChunkLock); return ! stateChunk.isEmpty(); }
 
-    static const std::vector<JuceVSTWrapper*>& getActiveWrappers();
+    static size_t getNumActiveWrappers();
 
 private:
     void timerCallback() override;
@@ -106,6 +107,10 @@ private:
     };
 
     std::unique_ptr<myAudioProcessor> processor;
+
+    // The chunk handed to the host: fetched and stored from any host thread,
+    // freed by the message thread's timer.
+    juce::CriticalSection stateChunkLock;
     juce::MemoryBlock stateChunk;
     juce::uint32 stateChunkTime = 0;
     std::unique_ptr<EditorCompWrapper> editorWrapper;
@@ -117,7 +122,7 @@ private:
     int32_t inputChannelCount = 2, outputChannelCount = 2;
     bool isResumed = false;
     std::atomic<bool> isBypassed { false }; // hosts switch it from their user-interface thread
-    bool isShutDown = false;
+    std::atomic<bool> isShutDown { false };
     bool firstBlockPending = true;
     bool editorDeletePending = false;
     juce::HeapBlock<float*> channelPointers;
@@ -131,6 +136,10 @@ private:
 
 /** Shuts the framework's user-interface side down once the last adapter is gone. */
 void shutDownFrameworkUserInterface();
+
+/** Held while an adapter is made or unmade, and while the framework starts or
+    shuts down with the first and last of them: hosts do both from any thread. */
+std::recursive_mutex& adapterLifecycleLock();
 
 /** True when the calling thread runs at an ordinary, non-elevated priority:
     on Windows between "lowest" and "normal"; elsewhere a time-sharing thread

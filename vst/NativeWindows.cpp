@@ -3,6 +3,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <atomic>
+#include <mutex>
 
 #if defined(_WIN32)
  #include <windows.h>
@@ -14,6 +15,8 @@ namespace NativeWindows
 {
 namespace
 {
+// Counted by editors, which come and go on the message thread; atomic because
+// that thread may move between host threads.
 std::atomic<int> wheelHookUsers { 0 };
 }
 
@@ -25,7 +28,7 @@ int getWheelHookUsers()
 #if defined(_WIN32)
 namespace
 {
-HHOOK wheelHook = nullptr;
+HHOOK wheelHook = nullptr; // message thread only, with the editors that use it
 
 bool isMdiClient (HWND window)
 {
@@ -41,6 +44,14 @@ SIZE outerSize (HWND window)
     return { r.right - r.left, r.bottom - r.top };
 }
 
+// The 16-bit words of a mouse message's point, built without shifting a
+// negative coordinate (screens left of or above the primary one).
+LPARAM packedPoint (POINT pt)
+{
+    const auto word = [] (LONG v) { return (DWORD) (WORD) (v & 0xffff); };
+    return (LPARAM) (LONG) ((word (pt.y) << 16) | word (pt.x));
+}
+
 // Wheel turns over the editor reach it even in hosts that keep wheel messages
 // for their own windows.
 LRESULT CALLBACK wheelHookProc (int code, WPARAM wParam, LPARAM lParam)
@@ -53,7 +64,7 @@ LRESULT CALLBACK wheelHookProc (int code, WPARAM wParam, LPARAM lParam)
         if (auto* component = juce::Desktop::getInstance().findComponentAt ({ (int) pt.x, (int) pt.y }))
             if (auto* handle = component->getWindowHandle())
                 return PostMessageA ((HWND) handle, WM_MOUSEWHEEL, info->mouseData & 0xffff0000,
-                                     (LPARAM) ((pt.y << 16) | (pt.x & 0xffff)));
+                                     packedPoint (pt));
     }
 
     return CallNextHookEx (nullptr, code, wParam, lParam);
@@ -163,11 +174,16 @@ namespace
 // A connection of our own: the host's windows are reached through the X
 // server, whichever connection created them. Opened on first use, closed
 // when the last adapter goes (before the host may unload the library).
+// Opened and closed under connectionLock; used by the message thread only,
+// which it may not outlive (the last adapter closes no earlier).
+std::mutex connectionLock;
 Display* connection = nullptr;
 Atom wakeAtom = 0;
 
 Display* display()
 {
+    const std::lock_guard<std::mutex> lock (connectionLock);
+
     if (connection == nullptr)
         connection = XOpenDisplay (nullptr);
 
@@ -276,7 +292,7 @@ void prodWindowEvents (void* window)
         return;
 
     if (wakeAtom == 0)
-        wakeAtom = XInternAtom (d, "POLYQUINTA_WAKE", False);
+        wakeAtom = XInternAtom (d, "POLYQUINTA_WAKE", False); // message thread only, as every use of d
 
     XEvent e {};
     e.xclient.type = ClientMessage;
@@ -289,6 +305,8 @@ void prodWindowEvents (void* window)
 
 void shutdown()
 {
+    const std::lock_guard<std::mutex> lock (connectionLock);
+
     if (connection != nullptr)
     {
         XCloseDisplay (connection);

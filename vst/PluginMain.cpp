@@ -15,7 +15,7 @@ namespace
 {
 // The framework's user-interface side lives from the first entry until the
 // last adapter is gone. Counted, so that a process that runs the framework
-// itself (our in-process tests) keeps it.
+// itself (our in-process tests) keeps it. Guarded by adapterLifecycleLock().
 std::unique_ptr<juce::ScopedJuceInitialiser_GUI> frameworkSession;
 } // namespace
 
@@ -28,6 +28,8 @@ extern "C" POLYQUINTA_EXPORT AEffect* VSTPluginMain (audioMasterCallback audioMa
 {
     try
     {
+        const std::lock_guard<std::recursive_mutex> lock (adapterLifecycleLock());
+
         // The first thread to get here becomes the framework's message thread.
         if (frameworkSession == nullptr)
             frameworkSession = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
