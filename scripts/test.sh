@@ -3,7 +3,7 @@
 # tests, built with MinGW-w64 and run under Wine; the suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer; bounded fuzzing runs of the
 # saved-state reader and of the plug-in's event intake (when clang is present);
-# and the plug-in suite under ThreadSanitizer.
+# and the suite again under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -63,6 +63,6 @@ else
     echo "== clang not present: fuzzing skipped"
 fi
 
-echo "== thread sanitizer over the plug-in suite"
+echo "== thread sanitizer"
 build build-tsan -DPOLYQUINTA_SANITIZE=thread
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_suite build-tsan -R '^plugin\.' -E 'EditorHosting'
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp" run_suite build-tsan

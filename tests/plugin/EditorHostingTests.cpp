@@ -363,3 +363,60 @@ TEST (EditorHosting, HundredOpenCloseCycles)
     EXPECT_TRUE (host.children().empty());
 }
 } // namespace
+
+// A host at work on one instance from three threads at once: the audio thread
+// plays, the user-interface thread opens, idles, resizes and closes the editor,
+// and a third saves and loads the project. Run under every sanitizer.
+TEST (EditorHosting, EditorComesAndGoesWhilePlayingSavingAndLoading)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    ActivePlugin p (64);
+    std::atomic<bool> done { false };
+
+    std::thread audio ([&] {
+        vsthost::EventBlock press, release;
+        for (int i = 0; i < 8; ++i)
+        {
+            press.midi (i * 8, 0x90, (uint8_t) (36 + i % 4 * 3), 100).midi (i * 8 + 1, 0x90, (uint8_t) (60 + i * 2), 90);
+            release.midi (i * 8, 0x80, (uint8_t) (36 + i % 4 * 3), 0).midi (i * 8 + 1, 0x80, (uint8_t) (60 + i * 2), 0);
+        }
+        // Dense blocks at a live host's pace: a block, then a short rest.
+        while (! done)
+            for (auto* block : { &press, &release })
+            {
+                p.run (block);
+                std::this_thread::sleep_for (std::chrono::microseconds (500));
+            }
+    });
+
+    std::thread project ([&] {
+        for (int i = 0; ! done; ++i)
+        {
+            loadSettings (p.plugin, "<splitPoint>" + std::to_string (40 + i % 30) + "</splitPoint>");
+            void* saved = nullptr;
+            EXPECT_GT (p.plugin.dispatch (effGetChunk, 0, 0, &saved), 200);
+            std::this_thread::sleep_for (std::chrono::milliseconds (1));
+        }
+    });
+
+    std::thread gui ([&] {
+        HostWindow host;
+        for (int i = 0; i < 200; ++i)
+        {
+            ASSERT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, host.handle()), 1);
+            p.plugin.dispatch (effEditIdle);
+            XResizeWindow (host.display, host.window, (unsigned) (996 - i % 3 * 50), 250);
+            p.plugin.dispatch (effEditIdle);
+            ASSERT_EQ (p.plugin.dispatch (effEditClose), 0);
+            p.plugin.dispatch (effEditIdle);
+        }
+        EXPECT_TRUE (host.children().empty());
+    });
+
+    gui.join();
+    done = true;
+    audio.join();
+    project.join();
+}

@@ -47,6 +47,23 @@ struct ActivePlugin
     int numSamples;
 };
 
+/** A saved-state chunk holding the given setting elements, e.g. "<splitPoint>60</splitPoint>". */
+inline std::string settingsChunk (const std::string& elements)
+{
+    const auto text = "<Root>" + elements + "</Root>";
+    const auto size = (uint32_t) text.size();
+    std::string chunk = "VC2!";
+    for (int shift = 0; shift < 32; shift += 8)
+        chunk += (char) ((size >> shift) & 0xff);
+    return chunk + text + '\0';
+}
+
+inline void loadSettings (vsthost::Plugin& plugin, const std::string& elements)
+{
+    auto chunk = settingsChunk (elements);
+    plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
+}
+
 /** A short event as the host received it: position and the three MIDI bytes. */
 struct Short
 {
