@@ -6,6 +6,7 @@
 namespace
 {
 constexpr int allNotesOffController = 123;
+constexpr int allSoundOffController = 120;
 constexpr int lowestLearnableNote = 12;
 
 bool isNoteEvent (const juce::uint8* d, int size) noexcept
@@ -39,11 +40,25 @@ int myAudioProcessor::countSoloNotes() const
 
 void myAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
 {
+    runBlock (buffer, midiMessages, false);
+}
+
+void myAudioProcessor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
+{
+    runBlock (buffer, midiMessages, true);
+}
+
+void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed)
+{
     for (int ch = getTotalNumInputChannels(); ch < getTotalNumOutputChannels(); ++ch)
         if (ch < buffer.getNumChannels())
             buffer.clear (ch, 0, buffer.getNumSamples());
 
     output.clear();
+
+    // Nothing would end the voices while bypassed: they stop the moment it starts.
+    if (bypassed)
+        silenceVoices (0);
 
     for (const auto meta : midiMessages)
     {
@@ -60,32 +75,16 @@ void myAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mid
             keyboardState.processNextMidiEvent (m);
             sendChangeMessage();
 
-            // Taken in one step, so that a "Learn" pressed meanwhile is not lost.
-            if (learnSplitPoint.exchange (false))
-            {
-                if (n >= lowestLearnableNote)
-                {
-                    splitPoint = n;
-                    sendChangeMessage();
-                }
-                else
-                {
-                    splitPointWarning.triggerAsyncUpdate();
-                }
+            if (! bypassed && learnFrom (n, isNoteOn))
+                continue;
 
-                // A release that sets the split point still has to end the note
-                // the plug-in sent for that key, or that note would hang.
-                if (isNoteOn || keyRoutes[(size_t) n].area == Area::none)
-                    continue;
-            }
-
-            routeNoteEvent (m, n, isNoteOn, t);
+            routeNoteEvent (m, n, isNoteOn, t, bypassed);
         }
-        else if (isController (d, size) && d[1] == allNotesOffController)
+        else if (isController (d, size) && (d[1] == allNotesOffController || (d[1] == allSoundOffController && d[1] != ccHarmonyCtl)))
         {
-            allNotesOff (juce::MidiMessage (d, size, t), t);
+            panic (juce::MidiMessage (d, size, t), t);
         }
-        else if (isController (d, size) && d[1] == ccHarmonyCtl)
+        else if (! bypassed && isController (d, size) && d[1] == ccHarmonyCtl)
         {
             harmonyEnabled = d[2] >= 64 ? 1 : 0;
             sendChangeMessage();
@@ -102,24 +101,59 @@ void myAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::Mid
     midiMessages.data.addArray (output.data);
 }
 
-void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool isNoteOn, int t)
+bool myAudioProcessor::learnFrom (int n, bool isNoteOn)
+{
+    // Taken in one step, so that a "Learn" pressed meanwhile is not lost.
+    if (! learnSplitPoint.exchange (false))
+        return false;
+
+    if (n >= lowestLearnableNote)
+    {
+        splitPoint = n;
+        sendChangeMessage();
+    }
+    else
+    {
+        splitPointWarning.triggerAsyncUpdate();
+    }
+
+    auto& route = keyRoutes[(size_t) n];
+
+    // The key's note-on was not passed on, so neither is its release; one that
+    // the plug-in did pass on still has to end its note, or it would hang.
+    if (isNoteOn && route.area == Area::none)
+        route = { n < splitPoint ? Area::chord : Area::solo, 0 };
+
+    return isNoteOn || route.area == Area::none;
+}
+
+void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool isNoteOn, int t, bool bypassed)
 {
     auto& route = keyRoutes[(size_t) n];
+    const bool isHeld = route.area != Area::none;
 
     // A key that is already sounding stays in the area and on the channel of its
     // first note-on until it is released.
-    const auto area = route.area != Area::none ? route.area
-                                               : (n < splitPoint ? Area::chord : Area::solo);
+    const auto area = isHeld ? route.area : (n < splitPoint ? Area::chord : Area::solo);
+    int channel = route.channel;
 
-    auto sendCopy = [&] (int channel)
+    if (! isHeld || (isNoteOn && channel == 0))
     {
-        if (channel == 0)
-            return;
+        // While bypassed, notes go out as they came; their releases follow them there.
+        if (bypassed)
+            channel = m.getChannel();
+        else if (area == Area::chord)
+            channel = chordThru == 1 ? limitChannel (chanOutChord) : 0;
+        else if (! isHeld)
+            channel = limitChannel (chanOutSolo);
+    }
 
+    if (channel != 0)
+    {
         auto copy = m;
         copy.setChannel (channel);
         output.addEvent (copy, t);
-    };
+    }
 
     if (area == Area::chord)
     {
@@ -128,70 +162,89 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
         else
             chordNotes.removeFirstMatchingValue (n);
 
-        int channel = route.channel;
+        route = isNoteOn || chordNotes.contains (n) ? KeyRoute { Area::chord, (int8_t) channel } : KeyRoute {};
 
-        if (route.area == Area::none || (isNoteOn && channel == 0))
-            channel = chordThru == 1 ? limitChannel (chanOutChord) : 0;
-
-        sendCopy (channel);
-
-        if (isNoteOn)
-            route = { Area::chord, (int8_t) channel };
-        else if (! chordNotes.contains (n))
-            route = {};
-
-        if (countSoloNotes() > 0)
+        if (! bypassed && countSoloNotes() > 0)
             harmonize (output);
     }
     else
     {
-        const int channel = route.area != Area::none ? route.channel : limitChannel (chanOutSolo);
-        sendCopy (channel);
-
         if (isNoteOn)
-        {
             soloNotes[n].add ({ n, m.getVelocity() });
-            route = { Area::solo, (int8_t) channel };
-        }
         else
-        {
             soloNotes[n].clearQuick();
-            route = {};
-        }
 
-        harmonize (output);
+        route = isNoteOn ? KeyRoute { Area::solo, (int8_t) channel } : KeyRoute {};
+
+        if (! bypassed)
+            harmonize (output);
     }
 }
 
-void myAudioProcessor::allNotesOff (const juce::MidiMessage& m, int t)
+void myAudioProcessor::panic (const juce::MidiMessage& m, int t)
 {
+    // Every output channel on which the plug-in has notes sounding hears the
+    // panic too, not only the channel it came in on.
+    std::array<bool, 17> sounding {};
+
+    for (auto& route : keyRoutes)
+        if (route.area != Area::none)
+            sounding[(size_t) route.channel] = true;
+
+    if (firstSoundingVoice < harmonyNotes.size())
+        sounding[(size_t) harmonyChannel] = true;
+
+    sounding[(size_t) m.getChannel()] = false;
+
+    silenceVoices (t);
     output.addEvent (m, t);
 
-    // Forgetting the voices without turning them off would leave them hanging.
-    for (auto v : harmonyNotes)
+    for (int channel = 1; channel <= 16; ++channel)
     {
-        const auto off = juce::MidiMessage::noteOff (harmonyChannel, v, (juce::uint8) 0);
+        if (sounding[(size_t) channel])
+        {
+            auto copy = m;
+            copy.setChannel (channel);
+            output.addEvent (copy, t);
+        }
+    }
+
+    // All Notes Off also forgets every held key; their routes stay, so that
+    // the releases still go out where the notes did.
+    if (m.getControllerNumber() == allNotesOffController)
+    {
+        chordNotes.clearQuick();
+        for (auto& list : soloNotes)
+            list.clearQuick();
+    }
+}
+
+void myAudioProcessor::silenceVoices (int t)
+{
+    // Only the voices that were turned on: the others never sounded.
+    for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
+    {
+        const auto off = juce::MidiMessage::noteOff (harmonyChannel, harmonyNotes.getUnchecked (i), (juce::uint8) 0);
         output.addEvent (off, t);
         keyboardState.processNextMidiEvent (off);
     }
 
-    chordNotes.clearQuick();
-    for (auto& list : soloNotes)
-        list.clearQuick();
     harmonyNotes.clearQuick();
+    firstSoundingVoice = 0;
 }
 
 void myAudioProcessor::harmonize (juce::MidiBuffer& out)
 {
-    for (auto v : harmonyNotes)
+    for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
-        const auto off = juce::MidiMessage::noteOff (harmonyChannel, v, (juce::uint8) 0);
+        const auto off = juce::MidiMessage::noteOff (harmonyChannel, harmonyNotes.getUnchecked (i), (juce::uint8) 0);
         out.addEvent (off, 0);
         keyboardState.processNextMidiEvent (off);
         sendChangeMessage();
     }
 
     harmonyNotes.clearQuick();
+    firstSoundingVoice = 0;
 
     if (chordNotes.size() < 2 || harmonyEnabled <= 0)
         return;
@@ -231,11 +284,9 @@ void myAudioProcessor::harmonize (juce::MidiBuffer& out)
     // The cap drops the lowest voices; wide arithmetic because a foreign saved
     // state can bring any maxSoloVoices.
     const auto excess = (int64_t) countSoloNotes() + harmonyNotes.size() - (int64_t) maxSoloVoices;
+    firstSoundingVoice = (int) juce::jlimit ((int64_t) 0, (int64_t) harmonyNotes.size(), excess);
 
-    if (excess >= harmonyNotes.size())
-        return;
-
-    for (int i = (int) juce::jmax ((int64_t) 0, excess); i < harmonyNotes.size(); ++i)
+    for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
         const auto on = juce::MidiMessage::noteOn (harmonyChannel, harmonyNotes.getUnchecked (i), velocity);
         out.addEvent (on, 0);

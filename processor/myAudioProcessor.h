@@ -33,6 +33,11 @@ public:
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
     using juce::AudioProcessor::processBlock;
 
+    /** The host's bypass: events pass unchanged, but the voices stop, releases
+        follow their notes' channels and the held keys stay counted. */
+    void processBlockBypassed (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages) override;
+    using juce::AudioProcessor::processBlockBypassed;
+
     JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
     const juce::String getInputChannelName (int channelIndex) const override;
     const juce::String getOutputChannelName (int channelIndex) const override;
@@ -110,13 +115,17 @@ private:
         int8_t channel = 0; // 1..16, or 0 when the note-on was not passed on
     };
 
-    void routeNoteEvent (const juce::MidiMessage& m, int note, bool isNoteOn, int position);
-    void allNotesOff (const juce::MidiMessage& m, int position);
+    void runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed);
+    bool learnFrom (int note, bool isNoteOn);
+    void routeNoteEvent (const juce::MidiMessage& m, int note, bool isNoteOn, int position, bool bypassed);
+    void panic (const juce::MidiMessage& controller, int position);
+    void silenceVoices (int position);
     static int limitChannel (int channel) noexcept;
     std::array<std::atomic<int32_t>*, 7> settingsInChunkOrder();
 
     std::array<KeyRoute, 128> keyRoutes {};
-    int harmonyChannel = 2; // the channel on which harmonyNotes were sent
+    int harmonyChannel = 2;     // the channel on which harmonyNotes were sent
+    int firstSoundingVoice = 0; // harmonyNotes below it were left out by the cap
     juce::MidiBuffer output;
 
     /** Shows the refused-split-point box on the message thread, so that the
