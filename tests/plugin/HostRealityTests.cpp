@@ -94,6 +94,44 @@ TEST (Realtime, SteadyStateBlocksAllocateNothing)
     EXPECT_GT (p.plugin.getNumProcessEventsCalls(), 1000);
 }
 
+TEST (Realtime, BypassPanicsAndStateLoadsWhileKeysAreHeldAllocateNothingInTheBlocks)
+{
+    ActivePlugin p;
+    ASSERT_TRUE (p.plugin.isLoaded());
+    vsthost::EventBlock press, panic, release;
+    press.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (9, 0x90, 72, 90);
+    panic.midi (3, 0xb4, 123, 0).midi (4, 0xb4, 120, 0);
+    release.midi (0, 0x80, 36, 0).midi (0, 0x80, 40, 0).midi (0, 0x80, 43, 0).midi (9, 0x80, 72, 0);
+    const auto moved = settingsChunk ("<chanOutChord>5</chanOutChord><chanOutSolo>6</chanOutSolo><splitPoint>60</splitPoint>");
+    const auto defaults = settingsChunk ("<chanOutChord>1</chanOutChord><chanOutSolo>2</chanOutSolo><splitPoint>48</splitPoint>");
+    size_t allocations = 0;
+
+    auto block = [&] (vsthost::EventBlock& events)
+    {
+        VstEvents* prepared = events.get();
+        AllocationCounter counter;
+        p.plugin.dispatch (effProcessEvents, 0, 0, prepared);
+        p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
+        allocations += counter.count();
+    };
+
+    for (int i = 0; i < 3000; ++i)
+    {
+        if (i == 100)
+            allocations = 0; // warmed up
+
+        auto chunk = i % 2 == 0 ? moved : defaults;
+        block (press);
+        p.plugin.dispatch (effSetBypass, 0, i % 3 == 0);
+        p.plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
+        block (i % 5 == 0 ? panic : press);
+        p.plugin.dispatch (effSetBypass, 0, i % 2 == 0);
+        block (release);
+    }
+
+    EXPECT_EQ (allocations, 0u);
+}
+
 TEST (Realtime, SilentBlocksAllocateNothingEither)
 {
     ActivePlugin p;
