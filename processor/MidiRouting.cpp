@@ -29,14 +29,46 @@ int myAudioProcessor::limitChannel (int channel) noexcept
 
 int myAudioProcessor::countSoloNotes() const
 {
-    int held = 0;
-
-    for (auto& list : soloNotes)
-        if (list.getFirst().note >= 0)
-            ++held;
-
-    return held;
+    return numSoloKeysDown;
 }
+
+//==============================================================================
+myAudioProcessor::BlockOutput::BlockOutput()
+{
+    atStart.ensureSize ((size_t) outputCapacityBytes);
+    later.ensureSize ((size_t) outputCapacityBytes);
+}
+
+void myAudioProcessor::BlockOutput::clear() noexcept
+{
+    atStart.clear();
+    later.clear();
+    numEvents = 0;
+}
+
+void myAudioProcessor::BlockOutput::add (const juce::uint8* data, int size, int position) noexcept
+{
+    // Past the block's capacity events are left out rather than allocated for.
+    const int room = outputCapacityBytes - atStart.data.size() - later.data.size();
+
+    if (numEvents >= maxEventsPerBlock)
+        return;
+
+    auto& list = position <= 0 ? atStart : later;
+
+    if (OrderedMidi::append (list, list.data.size() + room, data, size, position))
+        ++numEvents;
+}
+
+void myAudioProcessor::BlockOutput::replaceContentOf (juce::MidiBuffer& destination) const
+{
+    // Copied rather than swapped, so that both sides keep their storage.
+    destination.data.clearQuick();
+    destination.data.addArray (atStart.data);
+    destination.data.addArray (later.data);
+}
+
+//==============================================================================
 
 void myAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)
 {
@@ -73,7 +105,7 @@ void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuf
             const bool isNoteOn = (d[0] & 0xf0) == 0x90 && d[2] > 0;
 
             keyboardState.processNextMidiEvent (m);
-            sendChangeMessage();
+            notifyChange();
 
             if (! bypassed && learnFrom (n, isNoteOn))
                 continue;
@@ -87,18 +119,16 @@ void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuf
         else if (! bypassed && isController (d, size) && d[1] == ccHarmonyCtl)
         {
             harmonyEnabled = d[2] >= 64 ? 1 : 0;
-            sendChangeMessage();
-            output.addEvent (d, size, t);
+            notifyChange();
+            output.add (d, size, t);
         }
         else
         {
-            output.addEvent (d, size, t);
+            output.add (d, size, t);
         }
     }
 
-    // Copy rather than assign, so that both buffers keep their storage.
-    midiMessages.data.clearQuick();
-    midiMessages.data.addArray (output.data);
+    output.replaceContentOf (midiMessages);
 }
 
 bool myAudioProcessor::learnFrom (int n, bool isNoteOn)
@@ -110,11 +140,11 @@ bool myAudioProcessor::learnFrom (int n, bool isNoteOn)
     if (n >= lowestLearnableNote)
     {
         splitPoint = n;
-        sendChangeMessage();
+        notifyChange();
     }
     else
     {
-        splitPointWarning.triggerAsyncUpdate();
+        splitPointRefused = true;
     }
 
     auto& route = keyRoutes[(size_t) n];
@@ -152,33 +182,86 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
     {
         auto copy = m;
         copy.setChannel (channel);
-        output.addEvent (copy, t);
+        output.add (copy, t);
     }
+
+    // A strike beyond a key's cap changes nothing held, so it needs no update.
+    const bool changesHeldKeys = ! isNoteOn || (area == Area::chord ? chordStrikes[(size_t) n] : soloNotes[n].size()) < maxStrikesPerKey;
 
     if (area == Area::chord)
     {
-        if (isNoteOn)
-            chordNotes.add (n);
-        else
-            chordNotes.removeFirstMatchingValue (n);
+        bookChordKey (n, isNoteOn);
+        route = chordStrikes[(size_t) n] > 0 ? KeyRoute { Area::chord, (int8_t) channel } : KeyRoute {};
 
-        route = isNoteOn || chordNotes.contains (n) ? KeyRoute { Area::chord, (int8_t) channel } : KeyRoute {};
-
-        if (! bypassed && countSoloNotes() > 0)
+        if (! bypassed && changesHeldKeys && countSoloNotes() > 0)
             harmonize (output);
     }
     else
     {
-        if (isNoteOn)
-            soloNotes[n].add ({ n, m.getVelocity() });
-        else
-            soloNotes[n].clearQuick();
-
+        bookSoloKey (n, isNoteOn, m.getVelocity());
         route = isNoteOn ? KeyRoute { Area::solo, (int8_t) channel } : KeyRoute {};
 
-        if (! bypassed)
+        if (! bypassed && changesHeldKeys)
             harmonize (output);
     }
+}
+
+void myAudioProcessor::bookChordKey (int n, bool isNoteOn) noexcept
+{
+    auto& strikes = chordStrikes[(size_t) n];
+
+    if (isNoteOn && strikes < maxStrikesPerKey)
+    {
+        chordNotes.add (n);
+        ++strikes;
+    }
+    else if (! isNoteOn && strikes > 0)
+    {
+        chordNotes.removeFirstMatchingValue (n);
+        --strikes;
+    }
+}
+
+bool myAudioProcessor::bookSoloKey (int n, bool isNoteOn, juce::uint8 velocity) noexcept
+{
+    auto& list = soloNotes[n];
+    auto& word = soloKeysDown[(size_t) n / 64];
+    const auto bit = (juce::uint64) 1 << (n % 64);
+
+    if (! isNoteOn)
+    {
+        if (list.isEmpty())
+            return false;
+
+        list.clearQuick();
+        word &= ~bit;
+        --numSoloKeysDown;
+        return true;
+    }
+
+    if (list.size() >= maxStrikesPerKey)
+        return false;
+
+    if (list.isEmpty())
+    {
+        word |= bit;
+        ++numSoloKeysDown;
+    }
+
+    list.add ({ n, velocity });
+    return true;
+}
+
+void myAudioProcessor::forgetHeldKeys() noexcept
+{
+    chordNotes.clearQuick();
+    chordStrikes.fill (0);
+
+    for (int n = 0; n < 128; ++n)
+        soloNotes[n].clearQuick();
+
+    soloKeysDown.fill (0);
+    numSoloKeysDown = 0;
 }
 
 void myAudioProcessor::panic (const juce::MidiMessage& m, int t)
@@ -197,7 +280,7 @@ void myAudioProcessor::panic (const juce::MidiMessage& m, int t)
     sounding[(size_t) m.getChannel()] = false;
 
     silenceVoices (t);
-    output.addEvent (m, t);
+    output.add (m, t);
 
     for (int channel = 1; channel <= 16; ++channel)
     {
@@ -205,18 +288,14 @@ void myAudioProcessor::panic (const juce::MidiMessage& m, int t)
         {
             auto copy = m;
             copy.setChannel (channel);
-            output.addEvent (copy, t);
+            output.add (copy, t);
         }
     }
 
     // All Notes Off also forgets every held key; their routes stay, so that
     // the releases still go out where the notes did.
     if (m.getControllerNumber() == allNotesOffController)
-    {
-        chordNotes.clearQuick();
-        for (auto& list : soloNotes)
-            list.clearQuick();
-    }
+        forgetHeldKeys();
 }
 
 void myAudioProcessor::silenceVoices (int t)
@@ -225,7 +304,7 @@ void myAudioProcessor::silenceVoices (int t)
     for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
         const auto off = juce::MidiMessage::noteOff (harmonyChannel, harmonyNotes.getUnchecked (i), (juce::uint8) 0);
-        output.addEvent (off, t);
+        output.add (off, t);
         keyboardState.processNextMidiEvent (off);
     }
 
@@ -233,36 +312,25 @@ void myAudioProcessor::silenceVoices (int t)
     firstSoundingVoice = 0;
 }
 
-void myAudioProcessor::harmonize (juce::MidiBuffer& out)
+void myAudioProcessor::harmonize (BlockOutput& out)
 {
     for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
         const auto off = juce::MidiMessage::noteOff (harmonyChannel, harmonyNotes.getUnchecked (i), (juce::uint8) 0);
-        out.addEvent (off, 0);
+        out.add (off, 0);
         keyboardState.processNextMidiEvent (off);
-        sendChangeMessage();
+        notifyChange();
     }
 
     harmonyNotes.clearQuick();
     firstSoundingVoice = 0;
 
-    if (chordNotes.size() < 2 || harmonyEnabled <= 0)
+    if (chordNotes.size() < 2 || harmonyEnabled <= 0 || numSoloKeysDown == 0)
         return;
 
-    int reference = -1;
-
-    for (int k = 0; k < 128; ++k)
-    {
-        if (soloNotes[k].getFirst().note >= 0)
-        {
-            reference = k;
-            break;
-        }
-    }
-
-    if (reference < 0)
-        return;
-
+    // The reference is the lowest held solo key.
+    const int reference = soloKeysDown[0] != 0 ? __builtin_ctzll (soloKeysDown[0])
+                                               : 64 + __builtin_ctzll (soloKeysDown[1]);
     const auto velocity = soloNotes[reference].getFirst().velocity;
     const int r = reference - 2;
     const int base = 12 * (r / 12);
@@ -289,14 +357,8 @@ void myAudioProcessor::harmonize (juce::MidiBuffer& out)
     for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
         const auto on = juce::MidiMessage::noteOn (harmonyChannel, harmonyNotes.getUnchecked (i), velocity);
-        out.addEvent (on, 0);
+        out.add (on, 0);
         keyboardState.processNextMidiEvent (on);
-        sendChangeMessage();
+        notifyChange();
     }
-}
-
-void myAudioProcessor::SplitPointWarning::handleAsyncUpdate()
-{
-    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::InfoIcon,
-                                            splitWarningTitle, splitWarningText, "OK");
 }

@@ -5,9 +5,9 @@
 
 namespace
 {
-// Long enough that reserving up front covers any real performance.
-constexpr int heldNotesPerKey = 16;
-constexpr int outputBytesReserved = 32 * 1024;
+// Change messages and the refused-split-point box follow the audio thread's
+// flags this often: at once, to a player's eye.
+constexpr int changePollMilliseconds = 15;
 } // namespace
 
 myAudioProcessor::myAudioProcessor()
@@ -21,12 +21,25 @@ myAudioProcessor::myAudioProcessor()
     harmonyNotes.ensureStorageAllocated (listCapacity);
 
     for (auto& list : soloNotes)
-        list.ensureStorageAllocated (heldNotesPerKey);
+        list.ensureStorageAllocated (maxStrikesPerKey);
 
-    output.ensureSize (outputBytesReserved);
+    startTimer (changePollMilliseconds);
 }
 
-myAudioProcessor::~myAudioProcessor() = default;
+myAudioProcessor::~myAudioProcessor()
+{
+    stopTimer();
+}
+
+void myAudioProcessor::timerCallback()
+{
+    if (hasChanged.exchange (false))
+        sendChangeMessage();
+
+    if (splitPointRefused.exchange (false))
+        juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::InfoIcon,
+                                                splitWarningTitle, splitWarningText, "OK");
+}
 
 //==============================================================================
 const juce::String myAudioProcessor::getName() const { return "Polyquinta"; }

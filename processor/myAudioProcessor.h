@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OrderedMidi.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <array>
@@ -16,9 +18,12 @@ struct HeldNote
 
 /** The Polyquinta processor: splits the keyboard, re-channels both areas and
     answers every melody change with close harmony voices built from the held
-    chord. */
+    chord. Made, configured and destroyed on the message thread; the block
+    functions run on the audio thread, where nothing waits, allocates or enters
+    the kernel. Change messages reach listeners on the message thread. */
 class myAudioProcessor : public juce::AudioProcessor,
-                         public juce::ChangeBroadcaster
+                         public juce::ChangeBroadcaster,
+                         private juce::Timer
 {
 public:
     myAudioProcessor();
@@ -74,10 +79,6 @@ public:
     /** Number of solo-area keys currently held. */
     int countSoloNotes() const;
 
-    /** Turns off the previous harmony voices and turns on a fresh set built
-        from the held chord under the lowest held solo key, at position 0. */
-    void harmonize (juce::MidiBuffer& output);
-
     //==============================================================================
     // The settings: written by the editor and the saved state on the message
     // thread, read (and some written) by the block function on the audio thread.
@@ -92,9 +93,12 @@ public:
 
     juce::MidiKeyboardState keyboardState;
 
-    // Bookkeeping, touched only on the audio thread. The floor on the storage
-    // keeps removals from shrinking (and so reallocating) the lists.
-    static constexpr int listCapacity = 512;
+    // Bookkeeping, touched only on the audio thread. A key counts at most
+    // maxStrikesPerKey strikes (one per input channel), so that no input can
+    // make a harmony update longer; the floor on the storage keeps removals
+    // from shrinking (and so reallocating) the lists.
+    static constexpr int maxStrikesPerKey = 16;
+    static constexpr int listCapacity = 128 * maxStrikesPerKey;
     using NoteList = juce::Array<int, juce::DummyCriticalSection, listCapacity>;
 
     NoteList chordNotes;
@@ -103,6 +107,12 @@ public:
 
     static constexpr const char* splitWarningTitle = "Attention";
     static constexpr const char* splitWarningText = "Split point must contain at least one octave !";
+
+    /** What one block's output may hold: events beyond these are not passed on.
+        A host adapter reserves as much for the buffer it hands over. */
+    static constexpr int maxEventsPerBlock = 32768;
+    static constexpr int maxSysexBytesPerBlock = 64 * 1024;
+    static constexpr int outputCapacityBytes = maxEventsPerBlock * 9 + maxSysexBytesPerBlock;
 
 private:
     enum class Area : int8_t { none, chord, solo };
@@ -115,7 +125,32 @@ private:
         int8_t channel = 0; // 1..16, or 0 when the note-on was not passed on
     };
 
+    /** The block's output in time linear in its events: the events at the
+        block start (where the harmony voices go) and the later ones, each list
+        in the order added. Since the block's events arrive in order of
+        position, the two together are what the framework's addEvent would
+        build, without searching or moving anything. */
+    class BlockOutput
+    {
+    public:
+        BlockOutput();
+        void clear() noexcept;
+        void add (const juce::uint8* data, int size, int position) noexcept;
+        void add (const juce::MidiMessage& m, int position) noexcept { add (m.getRawData(), m.getRawDataSize(), position); }
+        void replaceContentOf (juce::MidiBuffer& destination) const;
+
+    private:
+        juce::MidiBuffer atStart, later;
+        int numEvents = 0;
+    };
+
     void runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed);
+    void harmonize (BlockOutput& out);
+    void bookChordKey (int note, bool isNoteOn) noexcept;
+    bool bookSoloKey (int note, bool isNoteOn, juce::uint8 velocity) noexcept;
+    void forgetHeldKeys() noexcept;
+    void timerCallback() override;
+    void notifyChange() noexcept { hasChanged.store (true, std::memory_order_relaxed); }
     bool learnFrom (int note, bool isNoteOn);
     void routeNoteEvent (const juce::MidiMessage& m, int note, bool isNoteOn, int position, bool bypassed);
     void panic (const juce::MidiMessage& controller, int position);
@@ -124,17 +159,17 @@ private:
     std::array<std::atomic<int32_t>*, 7> settingsInChunkOrder();
 
     std::array<KeyRoute, 128> keyRoutes {};
+    std::array<juce::uint8, 128> chordStrikes {}; // entries of each key in chordNotes
+    std::array<juce::uint64, 2> soloKeysDown {};  // keys whose soloNotes list is not empty
+    int numSoloKeysDown = 0;
     int harmonyChannel = 2;     // the channel on which harmonyNotes were sent
     int firstSoundingVoice = 0; // harmonyNotes below it were left out by the cap
-    juce::MidiBuffer output;
+    BlockOutput output;
 
-    /** Shows the refused-split-point box on the message thread, so that the
-        audio thread never waits for the user. */
-    struct SplitPointWarning : public juce::AsyncUpdater
-    {
-        void handleAsyncUpdate() override;
-    };
-    SplitPointWarning splitPointWarning;
+    // The audio thread only raises these; the message thread's timer acts on
+    // them (change messages, the refused-split-point box), so that the audio
+    // thread never posts a message, waits for the user, or enters the kernel.
+    std::atomic<bool> hasChanged { false }, splitPointRefused { false };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (myAudioProcessor)
 };

@@ -81,41 +81,13 @@ TEST (Adapter, ResumePreparesTheProcessor)
 
     EXPECT_EQ (a.processor().getSampleRate(), 44100.0);
     EXPECT_EQ (a.processor().getBlockSize(), 256);
-    EXPECT_EQ (a.wrapper().getNumPooledEvents(), 544);
 
     a.dispatch (effMainsChanged, 0, 0);
-    EXPECT_EQ (a.wrapper().getNumPooledEvents(), 0);
 
     a.dispatch (effSetSampleRate, 0, 0, nullptr, 96000.0f);
     EXPECT_EQ (a.processor().getSampleRate(), 44100.0); // only the next resume hands it over
     a.dispatch (effMainsChanged, 0, 1);
     EXPECT_EQ (a.processor().getSampleRate(), 96000.0);
-}
-
-TEST (Adapter, EventPoolGrowsInStepsOf32)
-{
-    Adapter a;
-    a.dispatch (effMainsChanged, 0, 1);
-
-    std::vector<VstMidiEvent> records (600);
-    std::vector<unsigned char> array (offsetof (VstEvents, events) + sizeof (VstEvent*) * records.size());
-    auto* events = reinterpret_cast<VstEvents*> (array.data());
-    events->numEvents = (int32_t) records.size();
-
-    for (size_t i = 0; i < records.size(); ++i)
-    {
-        records[i] = {};
-        records[i].type = kVstMidiType;
-        records[i].byteSize = sizeof (VstMidiEvent);
-        records[i].deltaFrames = (int32_t) (i % 512);
-        records[i].midiData[0] = (char) 0xb0;
-        records[i].midiData[1] = 7;
-        eventSlots (events)[i] = reinterpret_cast<VstEvent*> (&records[i]);
-    }
-
-    a.dispatch (effProcessEvents, 0, 0, events);
-    a.process();
-    EXPECT_EQ (a.wrapper().getNumPooledEvents(), 608);
 }
 
 TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -35,6 +36,28 @@ inline void noteAllocation()
 
 void setCounting (bool on) { counting = on; }
 #endif
+
+#if ! defined(_WIN32)
+thread_local std::size_t locksTaken = 0, blockingCallsMade = 0;
+#else
+std::size_t locksTaken = 0, blockingCallsMade = 0;
+#endif
+
+[[maybe_unused]] inline void noteMutexLock()
+{
+#if ! defined(_WIN32)
+    if (counting)
+        ++locksTaken;
+#endif
+}
+
+[[maybe_unused]] inline void noteBlockingCall()
+{
+#if ! defined(_WIN32)
+    if (counting)
+        ++blockingCallsMade;
+#endif
+}
 } // namespace
 
 #if defined(__has_feature)
@@ -221,9 +244,81 @@ void free (void* p)
     __libc_free (p);
 }
 }
+
+// The calls that block or enter the kernel, forwarded to the C library's own.
+#include <dlfcn.h>
+#include <pthread.h>
+#include <semaphore.h>
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace
+{
+template <typename Function>
+Function next (const char* name, const char* version = nullptr)
+{
+    void* f = version != nullptr ? dlvsym (RTLD_NEXT, name, version) : nullptr;
+    return reinterpret_cast<Function> (f != nullptr ? f : dlsym (RTLD_NEXT, name));
+}
+
+struct RealCalls
+{
+    decltype (&pthread_mutex_lock) mutexLock = next<decltype (&pthread_mutex_lock)> ("pthread_mutex_lock");
+    decltype (&pthread_mutex_trylock) mutexTryLock = next<decltype (&pthread_mutex_trylock)> ("pthread_mutex_trylock");
+    decltype (&pthread_cond_wait) condWait = next<decltype (&pthread_cond_wait)> ("pthread_cond_wait", "GLIBC_2.3.2");
+    decltype (&pthread_cond_timedwait) condTimedWait = next<decltype (&pthread_cond_timedwait)> ("pthread_cond_timedwait", "GLIBC_2.3.2");
+    decltype (&pthread_cond_signal) condSignal = next<decltype (&pthread_cond_signal)> ("pthread_cond_signal", "GLIBC_2.3.2");
+    decltype (&pthread_cond_broadcast) condBroadcast = next<decltype (&pthread_cond_broadcast)> ("pthread_cond_broadcast", "GLIBC_2.3.2");
+    decltype (&sem_wait) semWait = next<decltype (&sem_wait)> ("sem_wait");
+    decltype (&sem_timedwait) semTimedWait = next<decltype (&sem_timedwait)> ("sem_timedwait");
+    decltype (&sem_post) semPost = next<decltype (&sem_post)> ("sem_post");
+};
+
+// Made before main, while the program has one thread.
+const RealCalls& real()
+{
+    static const RealCalls calls;
+    return calls;
+}
+
+[[maybe_unused]] const bool realCallsFound = (real(), true);
+} // namespace
+
+// Visible to the plug-in the test host loads, whatever the build's default.
+#define exported __attribute__ ((visibility ("default")))
+
+extern "C"
+{
+exported ssize_t read (int fd, void* buffer, size_t n) { noteBlockingCall(); return syscall (SYS_read, fd, buffer, n); }
+exported ssize_t write (int fd, const void* buffer, size_t n) { noteBlockingCall(); return syscall (SYS_write, fd, buffer, n); }
+exported int nanosleep (const timespec* t, timespec* rest) { noteBlockingCall(); return (int) syscall (SYS_nanosleep, t, rest); }
+exported int clock_nanosleep (clockid_t c, int flags, const timespec* t, timespec* rest)
+{
+    noteBlockingCall();
+    return syscall (SYS_clock_nanosleep, c, flags, t, rest) == 0 ? 0 : errno;
+}
+exported int usleep (useconds_t us)
+{
+    noteBlockingCall();
+    const timespec t { (time_t) (us / 1000000), (long) (us % 1000000) * 1000 };
+    return (int) syscall (SYS_nanosleep, &t, nullptr);
+}
+exported int sched_yield() { noteBlockingCall(); return (int) syscall (SYS_sched_yield); }
+
+exported int pthread_mutex_lock (pthread_mutex_t* m) { noteMutexLock(); return real().mutexLock (m); }
+exported int pthread_mutex_trylock (pthread_mutex_t* m) { noteMutexLock(); return real().mutexTryLock (m); }
+exported int pthread_cond_wait (pthread_cond_t* c, pthread_mutex_t* m) { noteBlockingCall(); return real().condWait (c, m); }
+exported int pthread_cond_timedwait (pthread_cond_t* c, pthread_mutex_t* m, const timespec* t) { noteBlockingCall(); return real().condTimedWait (c, m, t); }
+exported int pthread_cond_signal (pthread_cond_t* c) { noteBlockingCall(); return real().condSignal (c); }
+exported int pthread_cond_broadcast (pthread_cond_t* c) { noteBlockingCall(); return real().condBroadcast (c); }
+exported int sem_wait (sem_t* s) { noteBlockingCall(); return real().semWait (s); }
+exported int sem_timedwait (sem_t* s, const timespec* t) { noteBlockingCall(); return real().semTimedWait (s, t); }
+exported int sem_post (sem_t* s) { noteBlockingCall(); return real().semPost (s); }
+}
 #endif
 
-AllocationCounter::AllocationCounter() : start (allocations)
+AllocationCounter::AllocationCounter() : start (allocations), startLocks (locksTaken), startBlocking (blockingCallsMade)
 {
 #if defined(_WIN32) && ! POLYQUINTA_SANITIZED_ALLOCATOR
     patchLoadedModules();
@@ -239,4 +334,23 @@ AllocationCounter::~AllocationCounter()
 std::size_t AllocationCounter::count() const
 {
     return allocations - start;
+}
+
+std::size_t AllocationCounter::mutexLocks() const
+{
+    return locksTaken - startLocks;
+}
+
+std::size_t AllocationCounter::blockingCalls() const
+{
+    return blockingCallsMade - startBlocking;
+}
+
+bool AllocationCounter::countsBlockingCalls()
+{
+#if defined(_WIN32) || POLYQUINTA_SANITIZED_ALLOCATOR
+    return false;
+#else
+    return true;
+#endif
 }

@@ -1,27 +1,37 @@
 // The audio-thread side of the adapter: taking the host's events, running the
-// block function over the host's buffers, and handing the result back.
+// block function over the host's buffers, and handing the result back. Nothing
+// here allocates, waits (but for the processor's callback lock) or enters the
+// kernel; every event costs constant time, whatever the host hands over.
 
 #include "JuceVSTWrapper.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 
 namespace
 {
-constexpr int eventPoolStep = 32;
-constexpr int eventsPooledAtResume = 512;
-constexpr int midiBytesReservedAtResume = 2048;
+constexpr int maxEvents = myAudioProcessor::maxEventsPerBlock;
+constexpr int maxBytes = myAudioProcessor::outputCapacityBytes;
 constexpr size_t eventRecordSize = sizeof (VstMidiSysexEvent); // room for either record kind
-constexpr int maxScratchSamples = 1 << 20; // whatever block size a host claims
-
-size_t eventArraySize (int numRecords)
-{
-    return offsetof (VstEvents, events) + sizeof (VstEvent*) * (size_t) numRecords;
-}
+constexpr int audioChunk = 256;
 } // namespace
 
 //==============================================================================
+void JuceVSTWrapper::allocateBlockStorage()
+{
+    // Once, at the largest a block may use, so that no block ever allocates.
+    intake.calloc ((size_t) maxEvents);
+    intakeBytes.calloc ((size_t) maxBytes);
+    blockMidi.ensureSize ((size_t) maxBytes);
+    sysexArena.calloc ((size_t) maxBytes);
+    eventRecords.calloc ((size_t) maxEvents * eventRecordSize);
+    eventArray.calloc (offsetof (VstEvents, events) + sizeof (VstEvent*) * (size_t) maxEvents);
+    hostEvents = reinterpret_cast<VstEvents*> (eventArray.get());
+
+    for (int i = 0; i < maxEvents; ++i)
+        eventSlots (hostEvents)[i] = reinterpret_cast<VstEvent*> (eventRecords.get() + (size_t) i * eventRecordSize);
+}
+
 void JuceVSTWrapper::resume()
 {
     resumeKeepingEvents (false);
@@ -33,7 +43,6 @@ void JuceVSTWrapper::resumeKeepingEvents (bool keepPendingEvents)
         return;
 
     isResumed = true;
-    channelPointers.calloc ((size_t) (inputChannelCount + outputChannelCount));
 
     const double rate = sampleRate > 0.0f ? (double) sampleRate : 44100.0;
     const int size = blockSize;
@@ -41,22 +50,17 @@ void JuceVSTWrapper::resumeKeepingEvents (bool keepPendingEvents)
     firstBlockPending = true;
     processor->setNonRealtime (isOfflineProcessLevel());
     processor->setPlayConfigDetails (inputChannelCount, outputChannelCount, rate, size);
-    resetScratchChannels();
     processor->prepareToPlay (rate, size);
-
-    blockMidi.ensureSize (midiBytesReservedAtResume);
 
     // A resume asked for by the host drops what arrived while suspended; one
     // the plug-in makes by itself keeps what the host handed over for this block.
     if (! keepPendingEvents)
-        blockMidi.clear();
+        clearIntake();
 
     cEffect.initialDelay = processor->getLatencySamples();
 
     if ((cEffect.flags & effFlagsIsSynth) != 0 || canDo ("receiveVstMidiEvent") == 1)
         callHost (audioMasterWantMidi, 0, 1);
-
-    ensureEventPool (eventsPooledAtResume);
 }
 
 void JuceVSTWrapper::suspend()
@@ -65,23 +69,12 @@ void JuceVSTWrapper::suspend()
         return;
 
     processor->releaseResources();
-    freeEventPool();
     isResumed = false;
-    channelPointers.free();
-    resetScratchChannels();
 }
 
 bool JuceVSTWrapper::isOfflineProcessLevel()
 {
     return callHost (audioMasterGetCurrentProcessLevel) == kVstProcessLevelOffline;
-}
-
-void JuceVSTWrapper::resetScratchChannels()
-{
-    scratchChannels.clear();
-
-    if (processor != nullptr)
-        scratchChannels.resize ((size_t) (inputChannelCount + outputChannelCount));
 }
 
 //==============================================================================
@@ -91,32 +84,68 @@ int32_t JuceVSTWrapper::processEvents (VstEvents* events)
         return 1;
 
     for (int i = 0; i < events->numEvents; ++i)
-    {
-        const auto* e = eventSlots (events)[i];
-
-        if (e == nullptr)
-            continue;
-
-        // Hosts assert on negative positions coming back; take them as the block start.
-        const int position = juce::jmax (0, e->deltaFrames);
-
-        if (e->type == kVstMidiType)
-        {
-            const auto* midi = reinterpret_cast<const VstMidiEvent*> (e);
-            blockMidi.addEvent (midi->midiData, 4, position);
-        }
-        else if (e->type == kVstSysExType)
-        {
-            const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*> (e);
-
-            if (sysex->sysexDump != nullptr && sysex->dumpBytes > 0)
-                blockMidi.addEvent (sysex->sysexDump, sysex->dumpBytes, position);
-        }
-    }
+        if (const auto* e = eventSlots (events)[i])
+            takeEvent (*e);
 
     return 1;
 }
 
+void JuceVSTWrapper::takeEvent (const VstEvent& e)
+{
+    const juce::uint8* data = nullptr;
+    int available = 0;
+
+    if (e.type == kVstMidiType)
+    {
+        data = reinterpret_cast<const juce::uint8*> (reinterpret_cast<const VstMidiEvent&> (e).midiData);
+        available = 4;
+    }
+    else if (e.type == kVstSysExType)
+    {
+        const auto& sysex = reinterpret_cast<const VstMidiSysexEvent&> (e);
+        data = reinterpret_cast<const juce::uint8*> (sysex.sysexDump);
+        available = data != nullptr ? sysex.dumpBytes : 0;
+    }
+
+    const int length = available > 0 ? OrderedMidi::storedLength (data, available) : 0;
+
+    // What does not fit this block's storage is left out whole, never cut.
+    if (length <= 0 || length > 0xffff || numIntake >= maxEvents || intakeBytesUsed + length > maxBytes)
+        return;
+
+    // Hosts assert on negative positions coming back; take them as the block start.
+    const int position = juce::jmax (0, e.deltaFrames);
+    intakeInOrder = intakeInOrder && (numIntake == 0 || position >= intake[numIntake - 1].position);
+
+    std::memcpy (intakeBytes + intakeBytesUsed, data, (size_t) length);
+    intake[numIntake++] = { position, intakeBytesUsed, length };
+    intakeBytesUsed += length;
+}
+
+void JuceVSTWrapper::clearIntake() noexcept
+{
+    numIntake = 0;
+    intakeBytesUsed = 0;
+    intakeInOrder = true;
+}
+
+void JuceVSTWrapper::moveIntakeToBlockMidi()
+{
+    // Hosts hand events over in order of position; those that do not pay for a
+    // sort, in place. Equal positions keep the order in which they came.
+    if (! intakeInOrder)
+        std::sort (intake.get(), intake.get() + numIntake, [] (const IntakeEvent& a, const IntakeEvent& b)
+                   { return a.position != b.position ? a.position < b.position : a.offset < b.offset; });
+
+    blockMidi.clear();
+
+    for (int i = 0; i < numIntake; ++i)
+        OrderedMidi::append (blockMidi, maxBytes, intakeBytes + intake[i].offset, intake[i].length, intake[i].position);
+
+    clearIntake();
+}
+
+//==============================================================================
 void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t sampleFrames)
 {
     if (processor == nullptr)
@@ -137,21 +166,8 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
     }
 
     const int numSamples = juce::jmax (0, (int) sampleFrames);
-    bool audioIsUsable = inputs != nullptr || inputChannelCount == 0;
-    audioIsUsable = audioIsUsable && (outputs != nullptr || outputChannelCount == 0);
-
-    for (int i = 0; audioIsUsable && i < inputChannelCount; ++i)
-        audioIsUsable = inputs[i] != nullptr;
-    for (int i = 0; audioIsUsable && i < outputChannelCount; ++i)
-        audioIsUsable = outputs[i] != nullptr;
-
-    auto runBlockFunction = [this] (juce::AudioBuffer<float>& buffer)
-    {
-        if (isBypassed)
-            processor->processBlockBypassed (buffer, blockMidi);
-        else
-            processor->processBlock (buffer, blockMidi);
-    };
+    const bool audioIsUsable = hasEveryChannel (inputs, inputChannelCount) && hasEveryChannel (outputs, outputChannelCount);
+    moveIntakeToBlockMidi();
 
     {
         const juce::ScopedLock sl (processor->getCallbackLock());
@@ -161,170 +177,108 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
             for (int i = 0; audioIsUsable && i < outputChannelCount; ++i)
                 juce::FloatVectorOperations::clear (outputs[i], numSamples);
         }
-        else if (! audioIsUsable)
-        {
-            // The MIDI still gets through when a careless host hands no audio.
-            juce::AudioBuffer<float> noAudio (channelPointers.get(), 0, numSamples);
-            runBlockFunction (noAudio);
-        }
         else
         {
-            for (int i = 0; i < outputChannelCount; ++i)
-            {
-                // An output that shares its buffer with an earlier one is worked
-                // on in a scratch buffer of its own, which then stays until reset.
-                auto& scratch = scratchChannels[(size_t) i];
-                const bool needsScratch = scratch.samples != nullptr || std::find (outputs, outputs + i, outputs[i]) != outputs + i;
+            if (audioIsUsable)
+                passAudioThrough (inputs, outputs, numSamples);
 
-                // Sized for the block actually handed over, should it be longer than announced.
-                if (needsScratch && (scratch.samples == nullptr || scratch.size < numSamples))
-                {
-                    scratch.size = juce::jmax (2 * juce::jlimit (0, maxScratchSamples, blockSize), numSamples, 1);
-                    scratch.samples.calloc ((size_t) scratch.size);
-                }
+            // The MIDI still gets through when a careless host hands no audio.
+            const int numChannels = audioIsUsable ? juce::jmax (inputChannelCount, outputChannelCount) : 0;
 
-                float* channel = needsScratch ? scratch.samples.get() : outputs[i];
+            for (int i = 0; i < numChannels; ++i)
+                channelPointers[i] = i < outputChannelCount ? outputs[i] : inputs[i];
 
-                if (i < inputChannelCount && channel != inputs[i])
-                    std::memcpy (channel, inputs[i], sizeof (float) * (size_t) numSamples);
+            juce::AudioBuffer<float> buffer (channelPointers.data(), numChannels, numSamples);
 
-                channelPointers[i] = channel;
-            }
-
-            for (int i = outputChannelCount; i < inputChannelCount; ++i)
-                channelPointers[i] = inputs[i];
-
-            juce::AudioBuffer<float> buffer (channelPointers.get(), juce::jmax (inputChannelCount, outputChannelCount), numSamples);
-            runBlockFunction (buffer);
-
-            for (int i = 0; i < outputChannelCount; ++i)
-                if (auto* scratch = scratchChannels[(size_t) i].samples.get())
-                    std::memcpy (outputs[i], scratch, sizeof (float) * (size_t) numSamples);
+            if (isBypassed)
+                processor->processBlockBypassed (buffer, blockMidi);
+            else
+                processor->processBlock (buffer, blockMidi);
         }
     }
 
     if (! blockMidi.isEmpty())
-        sendOutgoingEvents();
+        sendOutgoingEvents (numSamples);
+}
+
+bool JuceVSTWrapper::hasEveryChannel (float** channels, int count) noexcept
+{
+    if (count == 0)
+        return true;
+
+    if (channels == nullptr)
+        return false;
+
+    for (int i = 0; i < count; ++i)
+        if (channels[i] == nullptr)
+            return false;
+
+    return true;
+}
+
+void JuceVSTWrapper::passAudioThrough (float** inputs, float** outputs, int numSamples) noexcept
+{
+    // Through a small buffer of our own, a stretch at a time: a host may hand
+    // the same memory as an input and an output of another index, or as two
+    // outputs, and every output must still end up with its own input.
+    float stretch[2][audioChunk];
+    const int numCopied = juce::jmin (2, inputChannelCount, outputChannelCount);
+
+    for (int start = 0; start < numSamples; start += audioChunk)
+    {
+        const int n = juce::jmin (audioChunk, numSamples - start);
+
+        for (int i = 0; i < numCopied; ++i)
+            std::memcpy (stretch[i], inputs[i] + start, sizeof (float) * (size_t) n);
+
+        for (int i = 0; i < numCopied; ++i)
+            std::memcpy (outputs[i] + start, stretch[i], sizeof (float) * (size_t) n);
+    }
 }
 
 //==============================================================================
-void JuceVSTWrapper::ensureEventPool (int numEvents)
+void JuceVSTWrapper::sendOutgoingEvents (int numSamples)
 {
-    if (numEvents <= numAllocatedEvents)
-        return;
-
-    int newSize = (numEvents + eventPoolStep) & ~(eventPoolStep - 1);
-    auto* grown = static_cast<VstEvents*> (std::realloc (hostEvents, eventArraySize (newSize)));
-
-    if (grown == nullptr)
-        return;
-
-    if (hostEvents == nullptr)
-        std::memset (grown, 0, eventArraySize (0));
-
-    hostEvents = grown;
-
-    for (int i = numAllocatedEvents; i < newSize; ++i)
-    {
-        auto* record = static_cast<VstEvent*> (std::calloc (1, eventRecordSize));
-
-        if (record == nullptr)
-        {
-            newSize = i;
-            break;
-        }
-
-        record->type = kVstMidiType;
-        record->byteSize = (int32_t) sizeof (VstMidiEvent);
-        eventSlots (hostEvents)[i] = record;
-    }
-
-    numAllocatedEvents = newSize;
-}
-
-void JuceVSTWrapper::freeEventPool()
-{
-    if (hostEvents != nullptr)
-    {
-        for (int i = 0; i < numAllocatedEvents; ++i)
-        {
-            auto* record = eventSlots (hostEvents)[i];
-
-            if (record->type == kVstSysExType)
-                std::free (reinterpret_cast<VstMidiSysexEvent*> (record)->sysexDump);
-
-            std::free (record);
-        }
-
-        std::free (hostEvents);
-        hostEvents = nullptr;
-    }
-
-    numUsedEvents = numAllocatedEvents = 0;
-}
-
-void JuceVSTWrapper::sendOutgoingEvents()
-{
-    ensureEventPool (blockMidi.getNumEvents());
-    numUsedEvents = 0;
-
-    if (hostEvents != nullptr)
-        hostEvents->numEvents = 0;
+    // Hosts assert on positions outside the block; what lies beyond it goes
+    // out at its last frame, in order.
+    const int lastFrame = juce::jmax (0, numSamples - 1);
+    int numUsed = 0, sysexUsed = 0;
 
     for (const auto meta : blockMidi)
     {
-        ensureEventPool (numUsedEvents + 1);
+        if (numUsed >= maxEvents)
+            break;
 
-        if (hostEvents == nullptr || numUsedEvents >= numAllocatedEvents)
-            break; // out of memory: send what fits
-
-        auto* record = eventSlots (hostEvents)[numUsedEvents];
+        auto* record = eventSlots (hostEvents)[numUsed];
+        std::memset (record, 0, eventRecordSize); // nothing left over from an earlier block
+        record->deltaFrames = juce::jlimit (0, lastFrame, meta.samplePosition);
 
         if (meta.numBytes <= 4)
         {
             auto* midi = reinterpret_cast<VstMidiEvent*> (record);
-
-            if (record->type == kVstSysExType)
-            {
-                std::free (reinterpret_cast<VstMidiSysexEvent*> (record)->sysexDump);
-                std::memset (record, 0, eventRecordSize);
-                midi->type = kVstMidiType;
-                midi->byteSize = (int32_t) sizeof (VstMidiEvent);
-            }
-
-            midi->deltaFrames = meta.samplePosition;
-            std::memset (midi->midiData, 0, sizeof (midi->midiData)); // no bytes left over from an earlier block
+            midi->type = kVstMidiType;
+            midi->byteSize = (int32_t) sizeof (VstMidiEvent);
             std::memcpy (midi->midiData, meta.data, (size_t) meta.numBytes);
         }
         else
         {
-            auto* dump = static_cast<char*> (std::malloc ((size_t) meta.numBytes));
-
-            if (dump == nullptr)
+            if (sysexUsed + meta.numBytes > maxBytes)
                 continue;
 
-            std::memcpy (dump, meta.data, (size_t) meta.numBytes);
-
             auto* sysex = reinterpret_cast<VstMidiSysexEvent*> (record);
-
-            if (record->type == kVstSysExType)
-                std::free (sysex->sysexDump);
-
             sysex->type = kVstSysExType;
             sysex->byteSize = (int32_t) sizeof (VstMidiSysexEvent);
-            sysex->deltaFrames = meta.samplePosition;
-            sysex->flags = 0;
             sysex->dumpBytes = meta.numBytes;
-            sysex->resvd1 = 0;
-            sysex->sysexDump = dump;
-            sysex->resvd2 = 0;
+            sysex->sysexDump = sysexArena.get() + sysexUsed;
+            std::memcpy (sysex->sysexDump, meta.data, (size_t) meta.numBytes);
+            sysexUsed += meta.numBytes;
         }
 
-        hostEvents->numEvents = ++numUsedEvents;
+        ++numUsed;
     }
 
-    if (hostEvents != nullptr)
-        callHost (audioMasterProcessEvents, 0, 0, hostEvents, 0.0f);
-
+    hostEvents->numEvents = numUsed;
+    hostEvents->reserved = 0;
+    callHost (audioMasterProcessEvents, 0, 0, hostEvents, 0.0f);
     blockMidi.clear();
 }

@@ -92,6 +92,7 @@ JuceVSTWrapper::JuceVSTWrapper (audioMasterCallback master, std::unique_ptr<myAu
     : AudioEffectX (master, p->getNumPrograms(), p->getNumParameters()),
       processor (std::move (p))
 {
+    allocateBlockStorage();
     processor->setPlayConfigDetails (inputChannelCount, outputChannelCount, 0.0, 0);
     processor->setPlayHead (this);
     processor->addListener (this);
@@ -120,10 +121,6 @@ JuceVSTWrapper::~JuceVSTWrapper()
 
     processor.reset();
 
-    channelPointers.free();
-    scratchChannels.clear();
-
-    freeEventPool();
 
     const std::lock_guard<std::recursive_mutex> lock (adapterLifecycleLock());
     activeWrappers.erase (std::remove (activeWrappers.begin(), activeWrappers.end(), this), activeWrappers.end());

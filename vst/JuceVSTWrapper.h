@@ -4,6 +4,7 @@
 #include "EditorCompWrapper.h"
 #include "myAudioProcessor.h"
 
+#include <array>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -78,7 +79,6 @@ public:
     myAudioProcessor* getProcessor() const noexcept { return processor.get(); }
     const juce::String& getInputSpeakerArrangementName() const noexcept { return inputSpeakerNames; }
     const juce::String& getOutputSpeakerArrangementName() const noexcept { return outputSpeakerNames; }
-    int getNumPooledEvents() const noexcept { return numAllocatedEvents; }
     bool isHoldingStateChunk() const { const juce::ScopedLock sl (stateChunkLock); return ! stateChunk.isEmpty(); }
 
     static size_t getNumActiveWrappers();
@@ -92,18 +92,22 @@ private:
     void checkWhetherMessageThreadIsCorrect();
     intptr_t handleEditorRequest (int32_t opcode, void* ptr);
 
+    // The audio thread's side (BlockProcessing.cpp).
+    void allocateBlockStorage();
     void resumeKeepingEvents (bool keepPendingEvents);
-    void resetScratchChannels();
-    void ensureEventPool (int numEvents);
-    void freeEventPool();
-    void sendOutgoingEvents();
+    void takeEvent (const VstEvent& e);
+    void clearIntake() noexcept;
+    void moveIntakeToBlockMidi();
+    void passAudioThrough (float** inputs, float** outputs, int numSamples) noexcept;
+    static bool hasEveryChannel (float** channels, int count) noexcept;
+    void sendOutgoingEvents (int numSamples);
     bool getPinProperties (bool isInput, int32_t index, VstPinProperties* properties);
     bool isOfflineProcessLevel();
 
-    struct ScratchChannel
+    /** An event as the host handed it over: its bytes are in intakeBytes. */
+    struct IntakeEvent
     {
-        juce::HeapBlock<float> samples;
-        int size = 0;
+        int position, offset, length;
     };
 
     std::unique_ptr<myAudioProcessor> processor;
@@ -115,9 +119,16 @@ private:
     juce::uint32 stateChunkTime = 0;
     std::unique_ptr<EditorCompWrapper> editorWrapper;
     ERect editorRect {};
+
+    // The block's events on their way in and out: sized once for the largest
+    // block the processor handles, touched only by the audio thread.
+    juce::HeapBlock<IntakeEvent> intake;
+    juce::HeapBlock<juce::uint8> intakeBytes;
+    int numIntake = 0, intakeBytesUsed = 0;
+    bool intakeInOrder = true;
     juce::MidiBuffer blockMidi;
+    juce::HeapBlock<char> eventRecords, eventArray, sysexArena;
     VstEvents* hostEvents = nullptr;
-    int numUsedEvents = 0, numAllocatedEvents = 0;
     int32_t inputArrangement = kSpeakerArrEmpty, outputArrangement = kSpeakerArrEmpty;
     int32_t inputChannelCount = 2, outputChannelCount = 2;
     bool isResumed = false;
@@ -125,8 +136,7 @@ private:
     std::atomic<bool> isShutDown { false };
     bool firstBlockPending = true;
     bool editorDeletePending = false;
-    juce::HeapBlock<float*> channelPointers;
-    std::vector<ScratchChannel> scratchChannels;
+    std::array<float*, 2> channelPointers {}; // two channels at the most: stereo or mono
 
     // Not in the processor: the framework offers no place for them any more.
     juce::String inputSpeakerNames, outputSpeakerNames;

@@ -2,6 +2,7 @@
 // opens it in a top-level window of its own, idles it at about 30 Hz while an
 // audio thread plays, and reads back the window's pixels.
 
+#include "AllocationCounter.h"
 #include "PluginFixture.h"
 
 #include <X11/Xlib.h>
@@ -419,4 +420,85 @@ TEST (EditorHosting, EditorComesAndGoesWhilePlayingSavingAndLoading)
     done = true;
     audio.join();
     project.join();
+}
+
+// The audio thread's promise with an editor open and idling on the host's
+// user-interface thread: no allocation, no system call, no lock but the
+// processor's callback lock, taken once a block.
+TEST (EditorHosting, AudioThreadNeitherAllocatesNorWaitsWhileTheEditorIdles)
+{
+    if (! haveDisplay())
+        GTEST_SKIP();
+
+    vsthost::HostBehaviour host;
+    host.copySysex = false; // the host's own copies are not the plug-in's
+    ActivePlugin p (64, host);
+    std::atomic<bool> open { false }, done { false };
+
+    std::thread gui ([&] {
+        HostWindow window;
+        open = p.plugin.dispatch (effEditOpen, 0, 0, window.handle()) == 1;
+        while (! done)
+        {
+            p.plugin.dispatch (effEditIdle);
+            std::this_thread::sleep_for (std::chrono::milliseconds (10));
+        }
+        p.plugin.dispatch (effEditClose);
+    });
+
+    while (! open)
+        std::this_thread::sleep_for (std::chrono::milliseconds (5));
+
+    std::vector<vsthost::EventBlock> blocks (4);
+    blocks[0].midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (2, 0x90, 43, 100).midi (9, 0x90, 72, 90);
+    blocks[1].midi (0, 0xb0, 32, 0).midi (3, 0x90, 74, 80).sysex (5, { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 }).midi (7, 0xb0, 32, 127);
+    blocks[2].midi (1, 0x80, 72, 0).midi (1, 0x90, 76, 70).midi (30, 0xe0, 0, 64);
+    blocks[3].midi (0, 0x80, 36, 0).midi (0, 0x80, 40, 0).midi (0, 0x80, 43, 0).midi (4, 0x80, 74, 0).midi (4, 0x80, 76, 0);
+
+    size_t allocations = 0, locks = 0, blockingCalls = 0;
+    const int numBlocks = 20000;
+
+    for (int i = -400; i < numBlocks; ++i) // the first 400 warm up
+    {
+        auto& block = blocks[(size_t) (i & 3)];
+        VstEvents* events = block.get();
+
+        if ((i & 3) == 2)
+            p.plugin.dispatch (effSetBypass, 0, (i & 8) != 0);
+
+        AllocationCounter counter;
+        p.plugin.dispatch (effProcessEvents, 0, 0, events);
+        p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
+
+        if (i >= 0)
+        {
+            allocations += counter.count();
+            locks += counter.mutexLocks();
+            blockingCalls += counter.blockingCalls();
+        }
+    }
+
+    done = true;
+    gui.join();
+
+    EXPECT_EQ (allocations, 0u);
+    if (AllocationCounter::countsBlockingCalls())
+    {
+        EXPECT_EQ (locks, (size_t) numBlocks); // the callback lock
+        EXPECT_EQ (blockingCalls, 0u);
+    }
+}
+
+TEST (EditorHosting, CounterSeesLocksAndKernelCalls)
+{
+    if (! AllocationCounter::countsBlockingCalls())
+        GTEST_SKIP() << "a sanitizer intercepts these calls itself";
+
+    std::mutex m;
+    AllocationCounter counter;
+    m.lock();
+    m.unlock();
+    std::this_thread::sleep_for (std::chrono::microseconds (1));
+    EXPECT_EQ (counter.mutexLocks(), 1u);
+    EXPECT_GE (counter.blockingCalls(), 1u);
 }

@@ -16,7 +16,7 @@ namespace
 thread_local Plugin* pluginBeingLoaded = nullptr;
 
 constexpr size_t maxRecordedCalls = 1 << 16;
-constexpr size_t maxReceivedEvents = 1 << 14;
+constexpr size_t maxReceivedEvents = 1 << 16;
 } // namespace
 
 //==============================================================================
@@ -176,6 +176,9 @@ void Plugin::forgetReceivedEvents()
 
 int Plugin::countCalls (int32_t opcode) const
 {
+    if (opcode == audioMasterProcessEvents)
+        return processEventsCalls;
+
     std::lock_guard<std::mutex> lock (callsLock);
     int n = 0;
     for (auto& c : calls)
@@ -191,6 +194,9 @@ intptr_t VSTCALLBACK Plugin::callback (AEffect* e, int32_t opcode, int32_t index
 
 intptr_t Plugin::answer (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
+    // The audio thread's call is counted apart, so that the host neither locks
+    // nor allocates there and the plug-in's own calls can be counted.
+    if (opcode != audioMasterProcessEvents)
     {
         std::lock_guard<std::mutex> lock (callsLock);
         if (calls.size() < maxRecordedCalls)
@@ -232,7 +238,8 @@ intptr_t Plugin::answer (int32_t opcode, int32_t index, intptr_t value, void* pt
                 else if (ev->type == kVstSysExType)
                 {
                     const auto* s = reinterpret_cast<const VstMidiSysexEvent*> (ev);
-                    r.sysex.assign (s->sysexDump, s->sysexDump + s->dumpBytes);
+                    if (behaviour.copySysex)
+                        r.sysex.assign (s->sysexDump, s->sysexDump + s->dumpBytes);
                 }
 
                 received.push_back (std::move (r));

@@ -43,6 +43,7 @@ struct HostBehaviour
     intptr_t processLevel = 2; // realtime
     bool canSizeWindow = false;
     intptr_t sizeWindowAnswer = 0;
+    bool copySysex = true; // off: a returned dump is not copied, so the host allocates nothing
 };
 
 /** An event as the host received it from the plug-in. */
