@@ -121,7 +121,6 @@ JuceVSTWrapper::~JuceVSTWrapper()
 
     processor.reset();
 
-
     const std::lock_guard<std::recursive_mutex> lock (adapterLifecycleLock());
     activeWrappers.erase (std::remove (activeWrappers.begin(), activeWrappers.end(), this), activeWrappers.end());
     if (activeWrappers.empty())

@@ -224,6 +224,12 @@ intptr_t Plugin::answer (int32_t opcode, int32_t index, intptr_t value, void* pt
             received.clear();
             const auto* events = static_cast<const VstEvents*> (ptr);
 
+            if (events != nullptr)
+                eventsReceived += events->numEvents;
+
+            if (! behaviour.keepEvents)
+                return 1;
+
             for (int i = 0; events != nullptr && i < events->numEvents && received.size() < maxReceivedEvents; ++i)
             {
                 const auto* ev = eventSlots (events)[i];

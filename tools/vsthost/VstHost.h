@@ -43,7 +43,8 @@ struct HostBehaviour
     intptr_t processLevel = 2; // realtime
     bool canSizeWindow = false;
     intptr_t sizeWindowAnswer = 0;
-    bool copySysex = true; // off: a returned dump is not copied, so the host allocates nothing
+    bool copySysex = true;  // off: a returned dump is not copied, so the host allocates nothing
+    bool keepEvents = true; // off: returned events are only counted, as a benchmark wants
 };
 
 /** An event as the host received it from the plug-in. */
@@ -112,6 +113,7 @@ public:
     /** The events of the last audioMasterProcessEvents call, and how many such calls there were. */
     const std::vector<ReceivedEvent>& getReceivedEvents() const noexcept { return received; }
     int getNumProcessEventsCalls() const noexcept { return processEventsCalls; }
+    int64_t getNumEventsReceived() const noexcept { return eventsReceived; }
     void forgetReceivedEvents();
 
     int countCalls (int32_t opcode) const;
@@ -125,6 +127,7 @@ private:
     AEffect* effect = nullptr;
     std::vector<ReceivedEvent> received;
     std::atomic<int> processEventsCalls { 0 };
+    std::atomic<int64_t> eventsReceived { 0 };
 
     mutable std::mutex callsLock;
     std::vector<HostCall> calls;
