@@ -107,7 +107,7 @@ void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuf
             keyboardState.processNextMidiEvent (m);
             notifyChange();
 
-            if (! bypassed && learnFrom (n, isNoteOn))
+            if (! bypassed && learnFrom (m, n, isNoteOn))
                 continue;
 
             routeNoteEvent (m, n, isNoteOn, t, bypassed);
@@ -131,7 +131,7 @@ void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuf
     output.replaceContentOf (midiMessages);
 }
 
-bool myAudioProcessor::learnFrom (int n, bool isNoteOn)
+bool myAudioProcessor::learnFrom (const juce::MidiMessage& m, int n, bool isNoteOn)
 {
     // Taken in one step, so that a "Learn" pressed meanwhile is not lost.
     if (! learnSplitPoint.exchange (false))
@@ -147,36 +147,26 @@ bool myAudioProcessor::learnFrom (int n, bool isNoteOn)
         splitPointRefused = true;
     }
 
-    auto& route = keyRoutes[(size_t) n];
-
     // The key's note-on was not passed on, so neither is its release; one that
     // the plug-in did pass on still has to end its note, or it would hang.
-    if (isNoteOn && route.area == Area::none)
-        route = { n < splitPoint ? Area::chord : Area::solo, 0 };
+    if (isNoteOn)
+        noteStruck (m, n, n < splitPoint ? Area::chord : Area::solo, 0);
 
-    return isNoteOn || route.area == Area::none;
+    return isNoteOn || keyRoutes[(size_t) n].strikes == 0;
 }
 
 void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool isNoteOn, int t, bool bypassed)
 {
     auto& route = keyRoutes[(size_t) n];
-    const bool isHeld = route.area != Area::none;
-
-    // A key that is already sounding stays in the area and on the channel of its
-    // first note-on until it is released.
+    const bool isHeld = route.strikes > 0;
     const auto area = isHeld ? route.area : (n < splitPoint ? Area::chord : Area::solo);
-    int channel = route.channel;
+    auto& released = strikeReleasedBy (m, n);
+    int channel = 0;
 
-    if (! isHeld || (isNoteOn && channel == 0))
-    {
-        // While bypassed, notes go out as they came; their releases follow them there.
-        if (bypassed)
-            channel = m.getChannel();
-        else if (area == Area::chord)
-            channel = chordThru == 1 ? limitChannel (chanOutChord) : 0;
-        else if (! isHeld)
-            channel = limitChannel (chanOutSolo);
-    }
+    if (isNoteOn)
+        channel = isHeld && route.channel != 0 ? route.channel : channelForNewNote (m, area, bypassed);
+    else
+        channel = released.count > 0 ? released.channel : channelForNewNote (m, area, bypassed);
 
     if (channel != 0)
     {
@@ -188,10 +178,14 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
     // A strike beyond a key's cap changes nothing held, so it needs no update.
     const bool changesHeldKeys = ! isNoteOn || (area == Area::chord ? chordStrikes[(size_t) n] : soloNotes[n].size()) < maxStrikesPerKey;
 
+    if (isNoteOn)
+        noteStruck (m, n, area, channel);
+    else
+        noteReleased (released, n);
+
     if (area == Area::chord)
     {
         bookChordKey (n, isNoteOn);
-        route = chordStrikes[(size_t) n] > 0 ? KeyRoute { Area::chord, (int8_t) channel } : KeyRoute {};
 
         if (! bypassed && changesHeldKeys && countSoloNotes() > 0)
             harmonize (output);
@@ -199,11 +193,64 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
     else
     {
         bookSoloKey (n, isNoteOn, m.getVelocity());
-        route = isNoteOn ? KeyRoute { Area::solo, (int8_t) channel } : KeyRoute {};
 
         if (! bypassed && changesHeldKeys)
             harmonize (output);
     }
+}
+
+int myAudioProcessor::channelForNewNote (const juce::MidiMessage& m, Area area, bool bypassed) const
+{
+    // While bypassed, notes go out as they came; their releases follow them there.
+    if (bypassed)
+        return m.getChannel();
+
+    if (area == Area::chord)
+        return chordThru == 1 ? limitChannel (chanOutChord) : 0;
+
+    return limitChannel (chanOutSolo);
+}
+
+myAudioProcessor::Strike& myAudioProcessor::strikeReleasedBy (const juce::MidiMessage& m, int n)
+{
+    auto& own = strikes[(size_t) m.getChannel() - 1][(size_t) n];
+
+    // A source that releases a key on another channel than it struck it on
+    // still ends the note.
+    if (own.count == 0 && keyRoutes[(size_t) n].strikes > 0)
+        for (auto& channel : strikes)
+            if (channel[(size_t) n].count > 0)
+                return channel[(size_t) n];
+
+    return own;
+}
+
+void myAudioProcessor::noteStruck (const juce::MidiMessage& m, int n, Area area, int channel)
+{
+    auto& route = keyRoutes[(size_t) n];
+    auto& strike = strikes[(size_t) m.getChannel() - 1][(size_t) n];
+
+    if (route.strikes == 0)
+        route = { area, (int8_t) channel, 0 };
+
+    if (strike.count == 0 || channel != 0)
+        strike.channel = (int8_t) channel;
+
+    strike.count = (int16_t) juce::jmin (strike.count + 1, 0x7fff);
+    route.strikes = (int16_t) juce::jmin (route.strikes + 1, 0x7fff);
+}
+
+void myAudioProcessor::noteReleased (Strike& strike, int n)
+{
+    auto& route = keyRoutes[(size_t) n];
+
+    if (strike.count == 0)
+        return;
+
+    --strike.count;
+
+    if (--route.strikes <= 0)
+        route = {};
 }
 
 void myAudioProcessor::bookChordKey (int n, bool isNoteOn) noexcept
@@ -222,34 +269,28 @@ void myAudioProcessor::bookChordKey (int n, bool isNoteOn) noexcept
     }
 }
 
-bool myAudioProcessor::bookSoloKey (int n, bool isNoteOn, juce::uint8 velocity) noexcept
+void myAudioProcessor::bookSoloKey (int n, bool isNoteOn, juce::uint8 velocity) noexcept
 {
     auto& list = soloNotes[n];
     auto& word = soloKeysDown[(size_t) n / 64];
     const auto bit = (juce::uint64) 1 << (n % 64);
 
-    if (! isNoteOn)
+    if (! isNoteOn && ! list.isEmpty())
     {
-        if (list.isEmpty())
-            return false;
-
         list.clearQuick();
         word &= ~bit;
         --numSoloKeysDown;
-        return true;
     }
-
-    if (list.size() >= maxStrikesPerKey)
-        return false;
-
-    if (list.isEmpty())
+    else if (isNoteOn && list.size() < maxStrikesPerKey)
     {
-        word |= bit;
-        ++numSoloKeysDown;
-    }
+        if (list.isEmpty())
+        {
+            word |= bit;
+            ++numSoloKeysDown;
+        }
 
-    list.add ({ n, velocity });
-    return true;
+        list.add ({ n, velocity });
+    }
 }
 
 void myAudioProcessor::forgetHeldKeys() noexcept
@@ -270,9 +311,10 @@ void myAudioProcessor::panic (const juce::MidiMessage& m, int t)
     // panic too, not only the channel it came in on.
     std::array<bool, 17> sounding {};
 
-    for (auto& route : keyRoutes)
-        if (route.area != Area::none)
-            sounding[(size_t) route.channel] = true;
+    for (auto& channel : strikes)
+        for (auto& strike : channel)
+            if (strike.count > 0)
+                sounding[(size_t) strike.channel] = true;
 
     if (firstSoundingVoice < harmonyNotes.size())
         sounding[(size_t) harmonyChannel] = true;

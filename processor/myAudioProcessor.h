@@ -117,12 +117,24 @@ public:
 private:
     enum class Area : int8_t { none, chord, solo };
 
-    /** Where the plug-in put a key's note-on, so that the note-off follows it
-        even when the split point or an output channel changed in between. */
+    /** The area of a held key and the channel of its first note-on: a key
+        struck again before its release stays there. Kept until every strike
+        is released, whatever the bookkeeping forgot meanwhile (All Notes Off,
+        the strike cap). */
     struct KeyRoute
     {
         Area area = Area::none;
-        int8_t channel = 0; // 1..16, or 0 when the note-on was not passed on
+        int8_t channel = 0;  // 1..16, or 0 when the note-on was not passed on
+        int16_t strikes = 0; // note-ons not yet released, from every input channel
+    };
+
+    /** The note-ons of one key from one input channel not yet released, and
+        the output channel they went out on (0: not passed on), so that every
+        release ends exactly what its own note-on started. */
+    struct Strike
+    {
+        int8_t channel = 0;
+        int16_t count = 0;
     };
 
     /** The block's output in time linear in its events: the events at the
@@ -147,18 +159,23 @@ private:
     void runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed);
     void harmonize (BlockOutput& out);
     void bookChordKey (int note, bool isNoteOn) noexcept;
-    bool bookSoloKey (int note, bool isNoteOn, juce::uint8 velocity) noexcept;
+    void bookSoloKey (int note, bool isNoteOn, juce::uint8 velocity) noexcept;
     void forgetHeldKeys() noexcept;
     void timerCallback() override;
     void notifyChange() noexcept { hasChanged.store (true, std::memory_order_relaxed); }
-    bool learnFrom (int note, bool isNoteOn);
+    bool learnFrom (const juce::MidiMessage& m, int note, bool isNoteOn);
     void routeNoteEvent (const juce::MidiMessage& m, int note, bool isNoteOn, int position, bool bypassed);
+    int channelForNewNote (const juce::MidiMessage& m, Area area, bool bypassed) const;
+    Strike& strikeReleasedBy (const juce::MidiMessage& m, int note);
+    void noteStruck (const juce::MidiMessage& m, int note, Area area, int channel);
+    void noteReleased (Strike& strike, int note);
     void panic (const juce::MidiMessage& controller, int position);
     void silenceVoices (int position);
     static int limitChannel (int channel) noexcept;
     std::array<std::atomic<int32_t>*, 7> settingsInChunkOrder();
 
     std::array<KeyRoute, 128> keyRoutes {};
+    std::array<std::array<Strike, 128>, 16> strikes {}; // by input channel and key
     std::array<juce::uint8, 128> chordStrikes {}; // entries of each key in chordNotes
     std::array<juce::uint64, 2> soloKeysDown {};  // keys whose soloNotes list is not empty
     int numSoloKeysDown = 0;

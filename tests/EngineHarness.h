@@ -65,13 +65,17 @@ inline Events fromBuffer (const juce::MidiBuffer& buffer)
     return events;
 }
 
-/** Runs one block of `numSamples` samples through the processor's block function. */
-inline Events runBlock (myAudioProcessor& p, const Events& in, int numSamples = 512)
+/** Runs one block of `numSamples` samples through the processor's block
+    function, or its bypassed one. */
+inline Events runBlock (myAudioProcessor& p, const Events& in, int numSamples = 512, bool bypassed = false)
 {
     juce::AudioBuffer<float> audio (2, numSamples);
     audio.clear();
     auto midi = toBuffer (in);
-    p.processBlock (audio, midi);
+    if (bypassed)
+        p.processBlockBypassed (audio, midi);
+    else
+        p.processBlock (audio, midi);
     return fromBuffer (midi);
 }
 
