@@ -188,14 +188,14 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
         bookChordKey (n, isNoteOn);
 
         if (! bypassed && changesHeldKeys && countSoloNotes() > 0)
-            harmonize (output);
+            harmonize();
     }
     else
     {
         bookSoloKey (n, isNoteOn, m.getVelocity());
 
         if (! bypassed && changesHeldKeys)
-            harmonize (output);
+            harmonize();
     }
 }
 
@@ -255,17 +255,17 @@ void myAudioProcessor::noteReleased (Strike& strike, int n)
 
 void myAudioProcessor::bookChordKey (int n, bool isNoteOn) noexcept
 {
-    auto& strikes = chordStrikes[(size_t) n];
+    auto& count = chordStrikes[(size_t) n];
 
-    if (isNoteOn && strikes < maxStrikesPerKey)
+    if (isNoteOn && count < maxStrikesPerKey)
     {
         chordNotes.add (n);
-        ++strikes;
+        ++count;
     }
-    else if (! isNoteOn && strikes > 0)
+    else if (! isNoteOn && count > 0)
     {
         chordNotes.removeFirstMatchingValue (n);
-        --strikes;
+        --count;
     }
 }
 
@@ -354,18 +354,12 @@ void myAudioProcessor::silenceVoices (int t)
     firstSoundingVoice = 0;
 }
 
-void myAudioProcessor::harmonize (BlockOutput& out)
+void myAudioProcessor::harmonize()
 {
-    for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
-    {
-        const auto off = juce::MidiMessage::noteOff (harmonyChannel, harmonyNotes.getUnchecked (i), (juce::uint8) 0);
-        out.add (off, 0);
-        keyboardState.processNextMidiEvent (off);
+    if (firstSoundingVoice < harmonyNotes.size())
         notifyChange();
-    }
 
-    harmonyNotes.clearQuick();
-    firstSoundingVoice = 0;
+    silenceVoices (0);
 
     if (chordNotes.size() < 2 || harmonyEnabled <= 0 || numSoloKeysDown == 0)
         return;
@@ -399,7 +393,7 @@ void myAudioProcessor::harmonize (BlockOutput& out)
     for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
         const auto on = juce::MidiMessage::noteOn (harmonyChannel, harmonyNotes.getUnchecked (i), velocity);
-        out.add (on, 0);
+        output.add (on, 0);
         keyboardState.processNextMidiEvent (on);
         notifyChange();
     }

@@ -157,7 +157,7 @@ private:
     };
 
     void runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed);
-    void harmonize (BlockOutput& out);
+    void harmonize();
     void bookChordKey (int note, bool isNoteOn) noexcept;
     void bookSoloKey (int note, bool isNoteOn, juce::uint8 velocity) noexcept;
     void forgetHeldKeys() noexcept;
