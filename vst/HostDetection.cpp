@@ -52,6 +52,8 @@ const Row table[] = {
     { "Sam", Where::fileName, Test::beginsWith, HostType::MagixSamplitude },
 };
 
+// Worked out once per process by whichever thread asks first; all of it
+// under detectionLock, since hosts open editors and instances from any thread.
 std::mutex detectionLock;
 std::function<juce::String()> pathSource;
 bool detected = false;

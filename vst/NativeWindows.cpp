@@ -178,7 +178,7 @@ namespace
 // which it may not outlive (the last adapter closes no earlier).
 std::mutex connectionLock;
 Display* connection = nullptr;
-Atom wakeAtom = 0;
+Atom wakeAtom = 0; // message thread only, as every use of the connection
 
 Display* display()
 {
@@ -292,7 +292,7 @@ void prodWindowEvents (void* window)
         return;
 
     if (wakeAtom == 0)
-        wakeAtom = XInternAtom (d, "POLYQUINTA_WAKE", False); // message thread only, as every use of d
+        wakeAtom = XInternAtom (d, "POLYQUINTA_WAKE", False);
 
     XEvent e {};
     e.xclient.type = ClientMessage;
