@@ -16,12 +16,15 @@ namespace
 // The framework's user-interface side lives from the first entry until the
 // last adapter is gone. Counted, so that a process that runs the framework
 // itself (our in-process tests) keeps it. Guarded by adapterLifecycleLock().
-std::unique_ptr<juce::ScopedJuceInitialiser_GUI> frameworkSession;
+// Ended only by the last adapter, never by the process's exit: by then the
+// framework's own statics (its shut-down list among them) may be gone.
+juce::ScopedJuceInitialiser_GUI* frameworkSession = nullptr;
 } // namespace
 
 void shutDownFrameworkUserInterface()
 {
-    frameworkSession.reset();
+    delete frameworkSession;
+    frameworkSession = nullptr;
 }
 
 extern "C" POLYQUINTA_EXPORT AEffect* VSTPluginMain (audioMasterCallback audioMaster)
@@ -32,7 +35,7 @@ extern "C" POLYQUINTA_EXPORT AEffect* VSTPluginMain (audioMasterCallback audioMa
 
         // The first thread to get here becomes the framework's message thread.
         if (frameworkSession == nullptr)
-            frameworkSession = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+            frameworkSession = new juce::ScopedJuceInitialiser_GUI();
 
         if (audioMaster == nullptr || audioMaster (nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
             return nullptr;

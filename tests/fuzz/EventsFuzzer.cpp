@@ -123,7 +123,10 @@ struct HostEventBlock
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
-    static std::unique_ptr<juce::ScopedJuceInitialiser_GUI> framework = std::make_unique<juce::ScopedJuceInitialiser_GUI>();
+    // Kept to the process's end and not destroyed at exit, as a host would:
+    // the framework's own statics may be gone by then.
+    static const auto* framework = new juce::ScopedJuceInitialiser_GUI();
+    juce::ignoreUnused (framework);
 
     Input in { data, size };
     AEffect* effect = VSTPluginMain (host);
