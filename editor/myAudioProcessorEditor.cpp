@@ -55,9 +55,12 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
         // The keyboard registers with the note states that the audio thread
         // notifies without a lock of their own: only while no block runs.
         const juce::ScopedLock sl (owner.getCallbackLock());
-        midiKeyboard = makeControl<juce::MidiKeyboardComponent> (*this, "midiKeyboard", owner.keyboardState,
-                                                                 juce::MidiKeyboardComponent::horizontalKeyboard);
+        midiKeyboard = std::make_unique<juce::MidiKeyboardComponent> (owner.keyboardState,
+                                                                      juce::MidiKeyboardComponent::horizontalKeyboard);
     }
+
+    midiKeyboard->setName ("midiKeyboard");
+    addAndMakeVisible (*midiKeyboard);
 
     learnButton = makeControl<juce::TextButton> (*this, "learnButton", "Learn");
     learnButton->setColour (juce::TextButton::buttonColourId, juce::Colour (0xff801e00));
