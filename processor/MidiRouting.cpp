@@ -150,7 +150,7 @@ bool myAudioProcessor::learnFrom (const juce::MidiMessage& m, int n, bool isNote
     // The key's note-on was not passed on, so neither is its release; one that
     // the plug-in did pass on still has to end its note, or it would hang.
     if (isNoteOn)
-        noteStruck (m, n, n < splitPoint ? Area::chord : Area::solo, 0);
+        noteStruck (m, n, areaOf (n), 0);
 
     return isNoteOn || keyRoutes[(size_t) n].strikes == 0;
 }
@@ -159,7 +159,7 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
 {
     auto& route = keyRoutes[(size_t) n];
     const bool isHeld = route.strikes > 0;
-    const auto area = isHeld ? route.area : (n < splitPoint ? Area::chord : Area::solo);
+    const auto area = isHeld ? route.area : (areaOf (n));
     auto& released = strikeReleasedBy (m, n);
     int channel = 0;
 
@@ -197,6 +197,11 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
         if (! bypassed && changesHeldKeys)
             harmonize();
     }
+}
+
+myAudioProcessor::Area myAudioProcessor::areaOf (int n) const noexcept
+{
+    return n < splitPoint ? Area::chord : Area::solo;
 }
 
 int myAudioProcessor::channelForNewNote (const juce::MidiMessage& m, Area area, bool bypassed) const

@@ -165,6 +165,7 @@ private:
     void notifyChange() noexcept { hasChanged.store (true, std::memory_order_relaxed); }
     bool learnFrom (const juce::MidiMessage& m, int note, bool isNoteOn);
     void routeNoteEvent (const juce::MidiMessage& m, int note, bool isNoteOn, int position, bool bypassed);
+    Area areaOf (int note) const noexcept;
     int channelForNewNote (const juce::MidiMessage& m, Area area, bool bypassed) const;
     Strike& strikeReleasedBy (const juce::MidiMessage& m, int note);
     void noteStruck (const juce::MidiMessage& m, int note, Area area, int channel);

@@ -8,13 +8,6 @@
 
 namespace
 {
-std::string chunkFor (int chanOutSolo, int splitPoint)
-{
-    const auto text = "<Root><chanOutSolo>" + std::to_string (chanOutSolo) + "</chanOutSolo><splitPoint>"
-                      + std::to_string (splitPoint) + "</splitPoint></Root>";
-    return std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + '\0';
-}
-
 TEST (Threads, ProcessingWhileTheProjectIsSavedAndLoaded)
 {
     ActivePlugin p (256);
@@ -41,7 +34,7 @@ TEST (Threads, ProcessingWhileTheProjectIsSavedAndLoaded)
 
     for (int i = 0; i < 2000; ++i)
     {
-        auto chunk = chunkFor (1 + i % 16, 30 + i % 60);
+        auto chunk = settingsChunk ("<chanOutSolo>" + std::to_string (1 + i % 16) + "</chanOutSolo><splitPoint>" + std::to_string (30 + i % 60) + "</splitPoint>");
         EXPECT_EQ (p.plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data()), 0);
 
         void* saved = nullptr;
