@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../processor/myAudioProcessor.h"
+#include "myAudioProcessor.h"
 
 #include <juce_audio_utils/juce_audio_utils.h>
 

@@ -1,6 +1,6 @@
 #include "myAudioProcessor.h"
 
-#include "../editor/myAudioProcessorEditor.h"
+#include "myAudioProcessorEditor.h" // the one arrow back: the framework asks a processor for its editor
 #include "StateChunk.h"
 
 namespace

@@ -22,7 +22,7 @@ run_suite() {
 build() {
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja "$@"
+    cmake -S . -B "$dir" -G Ninja -DPOLYQUINTA_WERROR=ON "$@"
     cmake --build "$dir" -j"$jobs"
 }
 

@@ -6,7 +6,18 @@
 #include "JuceVSTWrapper.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#if defined(_WIN32)
+ #include <windows.h>
+#else
+ #include <pthread.h>
+ #include <sched.h>
+ #include <sys/resource.h>
+ #include <sys/syscall.h>
+ #include <unistd.h>
+#endif
 
 namespace
 {
@@ -281,4 +292,25 @@ void JuceVSTWrapper::sendOutgoingEvents (int numSamples)
     hostEvents->reserved = 0;
     callHost (audioMasterProcessEvents, 0, 0, hostEvents, 0.0f);
     blockMidi.clear();
+}
+
+bool callingThreadHasNormalPriority()
+{
+#if defined(_WIN32)
+    const auto priority = GetThreadPriority (GetCurrentThread());
+    return priority <= THREAD_PRIORITY_NORMAL && priority >= THREAD_PRIORITY_LOWEST;
+#else
+    int policy = 0;
+    sched_param param {};
+
+    if (pthread_getschedparam (pthread_self(), &policy, &param) != 0)
+        return false;
+
+    if (policy != SCHED_OTHER && policy != SCHED_BATCH)
+        return false; // a real-time (or idle) thread
+
+    errno = 0;
+    const int nice = getpriority (PRIO_PROCESS, (id_t) syscall (SYS_gettid));
+    return errno == 0 && nice >= 0;
+#endif
 }

@@ -1,10 +1,9 @@
 #include "EditorCompWrapper.h"
 
 #include "HostDetection.h"
-#include "JuceVSTWrapper.h"
 #include "NativeWindows.h"
 
-EditorCompWrapper::EditorCompWrapper (JuceVSTWrapper& owner, juce::AudioProcessorEditor* editor)
+EditorCompWrapper::EditorCompWrapper (EditorWindowOwner& owner, juce::AudioProcessorEditor* editor)
     : wrapper (owner)
 {
     setOpaque (true);

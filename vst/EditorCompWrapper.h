@@ -2,15 +2,22 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
-class JuceVSTWrapper;
+/** What the window component asks of the adapter that hosts it. */
+class EditorWindowOwner
+{
+public:
+    virtual ~EditorWindowOwner() = default;
+    virtual void nudgeHostIdle() = 0;
+    virtual void fitHostWindow (int width, int height) = 0;
+};
 
 /** The window component that holds the processor's editor inside the host's
-    window. It owns the editor. */
+    window. It owns the editor. Message thread only. */
 class EditorCompWrapper : public juce::Component,
                           public juce::AsyncUpdater
 {
 public:
-    EditorCompWrapper (JuceVSTWrapper& owner, juce::AudioProcessorEditor* editor);
+    EditorCompWrapper (EditorWindowOwner& owner, juce::AudioProcessorEditor* editor);
     ~EditorCompWrapper() override;
 
     void mouseDown (const juce::MouseEvent&) override;
@@ -24,7 +31,7 @@ public:
     juce::AudioProcessorEditor* getEditor() const;
 
 private:
-    JuceVSTWrapper& wrapper;
+    EditorWindowOwner& wrapper;
 
     JUCE_DECLARE_NON_COPYABLE (EditorCompWrapper)
 };

@@ -13,6 +13,7 @@
 /** The host adapter: owns the processor, answers the host's requests, and
     carries audio and MIDI between the host's buffers and the block function. */
 class JuceVSTWrapper : public AudioEffectX,
+                       public EditorWindowOwner,
                        private juce::Timer,
                        public juce::AudioProcessorListener,
                        public juce::AudioPlayHead
@@ -68,10 +69,10 @@ public:
 
     //==============================================================================
     /** While a mouse button is held over the editor, lets the host idle, at most every 20 ms. */
-    void nudgeHostIdle();
+    void nudgeHostIdle() override;
 
     /** Resizes the host's window around an editor of this size. */
-    void fitHostWindow (int width, int height);
+    void fitHostWindow (int width, int height) override;
 
     //==============================================================================
     // For tests that look inside one adapter.
@@ -90,6 +91,7 @@ private:
     void deleteEditorWrapper (bool deferIfModal);
     void runIdleWork();
     void checkWhetherMessageThreadIsCorrect();
+    static void endEditorHostingSession();
     intptr_t handleEditorRequest (int32_t opcode, void* ptr);
 
     // The audio thread's side (BlockProcessing.cpp).
@@ -143,13 +145,6 @@ private:
 
     JUCE_DECLARE_NON_COPYABLE (JuceVSTWrapper)
 };
-
-/** Shuts the framework's user-interface side down once the last adapter is gone. */
-void shutDownFrameworkUserInterface();
-
-/** Held while an adapter is made or unmade, and while the framework starts or
-    shuts down with the first and last of them: hosts do both from any thread. */
-std::recursive_mutex& adapterLifecycleLock();
 
 /** True when the calling thread runs at an ordinary, non-elevated priority:
     on Windows between "lowest" and "normal"; elsewhere a time-sharing thread

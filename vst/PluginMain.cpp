@@ -1,5 +1,6 @@
 // The library's one way in.
 
+#include "FrameworkSession.h"
 #include "JuceVSTWrapper.h"
 
 #include <memory>
@@ -11,31 +12,13 @@
  #define POLYQUINTA_EXPORT __attribute__ ((visibility ("default")))
 #endif
 
-namespace
-{
-// The framework's user-interface side lives from the first entry until the
-// last adapter is gone. Counted, so that a process that runs the framework
-// itself (our in-process tests) keeps it. Guarded by adapterLifecycleLock().
-// Ended only by the last adapter, never by the process's exit: by then the
-// framework's own statics (its shut-down list among them) may be gone.
-juce::ScopedJuceInitialiser_GUI* frameworkSession = nullptr;
-} // namespace
-
-void shutDownFrameworkUserInterface()
-{
-    delete frameworkSession;
-    frameworkSession = nullptr;
-}
-
 extern "C" POLYQUINTA_EXPORT AEffect* VSTPluginMain (audioMasterCallback audioMaster)
 {
     try
     {
         const std::lock_guard<std::recursive_mutex> lock (adapterLifecycleLock());
 
-        // The first thread to get here becomes the framework's message thread.
-        if (frameworkSession == nullptr)
-            frameworkSession = new juce::ScopedJuceInitialiser_GUI();
+        startFrameworkUserInterface();
 
         if (audioMaster == nullptr || audioMaster (nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
             return nullptr;

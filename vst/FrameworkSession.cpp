@@ -1,0 +1,29 @@
+#include "FrameworkSession.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+namespace
+{
+// Lives from the first entry until the last adapter is gone. Counted, so that
+// a process that runs the framework itself (our in-process tests) keeps it.
+// Ended only by the last adapter, never by the process's exit: by then the
+// framework's own statics (its shut-down list among them) may be gone.
+juce::ScopedJuceInitialiser_GUI* frameworkSession = nullptr;
+} // namespace
+
+std::recursive_mutex& adapterLifecycleLock()
+{
+    static std::recursive_mutex lock;
+    return lock;
+}
+void startFrameworkUserInterface()
+{
+    if (frameworkSession == nullptr)
+        frameworkSession = new juce::ScopedJuceInitialiser_GUI();
+}
+
+void shutDownFrameworkUserInterface()
+{
+    delete frameworkSession;
+    frameworkSession = nullptr;
+}
