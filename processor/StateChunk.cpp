@@ -7,9 +7,6 @@
 
 namespace StateChunk
 {
-const std::array<const char*, numKeys> keys { "chordThru",      "chanOutChord", "chanOutSolo",  "splitPoint",
-                                              "harmonyEnabled", "ccHarmonyCtl", "maxSoloVoices" };
-
 namespace
 {
 constexpr uint8_t magic[4] { 0x56, 0x43, 0x32, 0x21 }; // "VC2!"
@@ -155,12 +152,12 @@ uint32_t getLittleEndian32 (const uint8_t* d)
 }
 } // namespace
 
-void write (const std::array<int32_t, numKeys>& values, juce::MemoryBlock& dest)
+void write (const Settings::Values& values, juce::MemoryBlock& dest)
 {
     juce::XmlElement root ("Root");
 
-    for (int i = 0; i < numKeys; ++i)
-        root.createNewChildElement (keys[(size_t) i])->addTextElement (juce::String (values[(size_t) i]));
+    for (size_t i = 0; i < values.size(); ++i)
+        root.createNewChildElement (Settings::table[i].key)->addTextElement (juce::String (values[(size_t) i]));
 
     const auto text = root.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
     const auto* utf8 = text.toRawUTF8();
@@ -256,7 +253,7 @@ int nestingDepth (const char* text, size_t length)
 }
 } // namespace
 
-void read (const void* data, int sizeInBytes, const std::function<void (int, int32_t)>& store)
+void read (const void* data, int sizeInBytes, const std::function<void (Settings::Key, int32_t)>& store)
 {
     if (data == nullptr || sizeInBytes <= headerSize)
         return;
@@ -291,8 +288,8 @@ void read (const void* data, int sizeInBytes, const std::function<void (int, int
         return;
 
     for (auto* child : root->getChildIterator())
-        for (int k = 0; k < numKeys; ++k)
-            if (equalsIgnoringAsciiCase (child->getTagName(), keys[(size_t) k]))
-                store (k, parseInteger (child->getAllSubText()));
+        for (int k = 0; k < Settings::count; ++k)
+            if (equalsIgnoringAsciiCase (child->getTagName(), Settings::table[(size_t) k].key))
+                store ((Settings::Key) k, parseInteger (child->getAllSubText()));
 }
 } // namespace StateChunk

@@ -87,16 +87,23 @@ const juce::String myAudioProcessor::getProgramName (int) { return {}; }
 void myAudioProcessor::changeProgramName (int, const juce::String&) {}
 
 //==============================================================================
-std::array<std::atomic<int32_t>*, 7> myAudioProcessor::settingsInChunkOrder()
+std::array<std::atomic<int32_t>*, Settings::count> myAudioProcessor::settingsByKey()
 {
-    // The chunk lists harmonyEnabled before ccHarmonyCtl, unlike the members.
-    return { &chordThru, &chanOutChord, &chanOutSolo, &splitPoint, &harmonyEnabled, &ccHarmonyCtl, &maxSoloVoices };
+    std::array<std::atomic<int32_t>*, Settings::count> s {};
+    s[Settings::chordThru] = &chordThru;
+    s[Settings::chanOutChord] = &chanOutChord;
+    s[Settings::chanOutSolo] = &chanOutSolo;
+    s[Settings::splitPoint] = &splitPoint;
+    s[Settings::harmonyEnabled] = &harmonyEnabled;
+    s[Settings::ccHarmonyCtl] = &ccHarmonyCtl;
+    s[Settings::maxSoloVoices] = &maxSoloVoices;
+    return s;
 }
 
 void myAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    std::array<int32_t, StateChunk::numKeys> values {};
-    const auto settings = settingsInChunkOrder();
+    Settings::Values values {};
+    const auto settings = settingsByKey();
 
     for (size_t i = 0; i < settings.size(); ++i)
         values[i] = *settings[i];
@@ -106,6 +113,6 @@ void myAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 
 void myAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    const auto settings = settingsInChunkOrder();
-    StateChunk::read (data, sizeInBytes, [&] (int key, int32_t value) { *settings[(size_t) key] = value; });
+    const auto settings = settingsByKey();
+    StateChunk::read (data, sizeInBytes, [&] (Settings::Key key, int32_t value) { *settings[(size_t) key] = value; });
 }

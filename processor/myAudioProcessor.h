@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OrderedMidi.h"
+#include "Settings.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -82,13 +83,13 @@ public:
     //==============================================================================
     // The settings: written by the editor and the saved state on the message
     // thread, read (and some written) by the block function on the audio thread.
-    std::atomic<int32_t> chordThru { 1 };
-    std::atomic<int32_t> chanOutChord { 1 };
-    std::atomic<int32_t> chanOutSolo { 2 };
-    std::atomic<int32_t> splitPoint { 48 };
-    std::atomic<int32_t> ccHarmonyCtl { 32 };
-    std::atomic<int32_t> harmonyEnabled { 1 };
-    std::atomic<int32_t> maxSoloVoices { 10 };
+    std::atomic<int32_t> chordThru { Settings::defaultOf (Settings::chordThru) };
+    std::atomic<int32_t> chanOutChord { Settings::defaultOf (Settings::chanOutChord) };
+    std::atomic<int32_t> chanOutSolo { Settings::defaultOf (Settings::chanOutSolo) };
+    std::atomic<int32_t> splitPoint { Settings::defaultOf (Settings::splitPoint) };
+    std::atomic<int32_t> ccHarmonyCtl { Settings::defaultOf (Settings::ccHarmonyCtl) };
+    std::atomic<int32_t> harmonyEnabled { Settings::defaultOf (Settings::harmonyEnabled) };
+    std::atomic<int32_t> maxSoloVoices { Settings::defaultOf (Settings::maxSoloVoices) };
     std::atomic<bool> learnSplitPoint { false };
 
     juce::MidiKeyboardState keyboardState;
@@ -173,7 +174,7 @@ private:
     void panic (const juce::MidiMessage& controller, int position);
     void silenceVoices (int position);
     static int limitChannel (int channel) noexcept;
-    std::array<std::atomic<int32_t>*, 7> settingsInChunkOrder();
+    std::array<std::atomic<int32_t>*, Settings::count> settingsByKey();
 
     std::array<KeyRoute, 128> keyRoutes {};
     std::array<std::array<Strike, 128>, 16> strikes {}; // by input channel and key

@@ -12,7 +12,7 @@ scripts/build-mingw-deps.sh build-win/mingw-deps
 cmake -S . -B build-win -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
       -DCMAKE_BUILD_TYPE=Release \
-      -DPOLYQUINTA_MINGW_DEPS="$PWD/build-win/mingw-deps" >/dev/null
+      -DPOLYQUINTA_MINGW_DEPS="$PWD/build-win/mingw-deps" -DPOLYQUINTA_WERROR=ON >/dev/null
 
 if [ $# -eq 0 ]; then
     set -- --target Polyquinta

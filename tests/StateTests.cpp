@@ -9,15 +9,15 @@
 
 namespace
 {
-using Settings = std::array<int32_t, 7>;
+using Values = Settings::Values;
 
 // In chunk order: chordThru, chanOutChord, chanOutSolo, splitPoint, harmonyEnabled, ccHarmonyCtl, maxSoloVoices.
-Settings settingsOf (const myAudioProcessor& p)
+Values settingsOf (const myAudioProcessor& p)
 {
     return { p.chordThru, p.chanOutChord, p.chanOutSolo, p.splitPoint, p.harmonyEnabled, p.ccHarmonyCtl, p.maxSoloVoices };
 }
 
-const Settings defaults { 1, 1, 2, 48, 1, 32, 10 };
+const Values defaults { 1, 1, 2, 48, 1, 32, 10 };
 
 std::vector<uint8_t> chunkOf (myAudioProcessor& p)
 {
@@ -37,14 +37,14 @@ std::vector<uint8_t> chunkWithText (const std::string& text, std::optional<uint3
     return { bytes.begin(), bytes.end() };
 }
 
-Settings loaded (const std::vector<uint8_t>& chunk, int size = -1)
+Values loaded (const std::vector<uint8_t>& chunk, int size = -1)
 {
     myAudioProcessor p;
     p.setStateInformation (chunk.data(), size < 0 ? (int) chunk.size() : size);
     return settingsOf (p);
 }
 
-Settings loadedText (const std::string& text)
+Values loadedText (const std::string& text)
 {
     return loaded (chunkWithText (text));
 }
@@ -159,12 +159,12 @@ TEST (StateReading, FormattingTagsAndStructure)
                            "  <chanOutChord>3</chanOutChord>\n  <chanOutSolo>4</chanOutSolo>\n"
                            "  <splitPoint>60</splitPoint>\n  <harmonyEnabled>0</harmonyEnabled>\n"
                            "  <ccHarmonyCtl>64</ccHarmonyCtl>\n  <maxSoloVoices>5</maxSoloVoices>\n</Root>\n"),
-               (Settings { 0, 3, 4, 60, 0, 64, 5 }));
+               (Values { 0, 3, 4, 60, 0, 64, 5 }));
 
     EXPECT_EQ (loadedText ("<Root><SPLITPOINT>60</SPLITPOINT></Root>")[3], 60);
     EXPECT_EQ (loadedText ("<Root><SplitPoint>61</SplitPoint></Root>")[3], 61);
     EXPECT_EQ (loadedText ("<Settings><splitPoint>62</splitPoint><maxSoloVoices>3</maxSoloVoices></Settings>"),
-               (Settings { 1, 1, 2, 62, 1, 32, 3 }));
+               (Values { 1, 1, 2, 62, 1, 32, 3 }));
     EXPECT_EQ (loadedText ("<Root splitPoint=\"60\" chordThru=\"0\"/>"), defaults);
     EXPECT_EQ (loadedText ("<Root><splitPoint a=\"1\">63</splitPoint></Root>")[3], 63);
 

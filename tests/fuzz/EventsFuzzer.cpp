@@ -4,6 +4,7 @@
 // must never crash and must only ever give back well-formed events.
 
 #include "JuceVSTWrapper.h"
+#include "StateChunk.h"
 
 #include <cstdint>
 #include <cstring>
@@ -170,12 +171,12 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
             case 7:
             {
                 // Foreign settings: any value for any key.
-                static const char* const keys[] = { "chordThru", "chanOutChord", "chanOutSolo", "splitPoint",
-                                                    "harmonyEnabled", "ccHarmonyCtl", "maxSoloVoices" };
-                const char* key = keys[in.byte() % 7];
-                const auto text = std::string ("<Root><") + key + ">" + std::to_string (in.int32()) + "</" + key + "></Root>";
-                auto chunk = std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + '\0';
-                dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data(), 0.0f);
+                auto values = Settings::defaults();
+                const auto key = in.byte() % values.size();
+                values[key] = in.int32();
+                juce::MemoryBlock chunk;
+                StateChunk::write (values, chunk);
+                dispatch (effSetChunk, 0, (intptr_t) chunk.getSize(), chunk.getData(), 0.0f);
                 break;
             }
         }

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     int stores = 0;
     StateChunk::read (copy.get(), (int) size, [&] (int key, int32_t) {
-        if (key < 0 || key >= StateChunk::numKeys)
+        if (key < 0 || key >= Settings::count)
             __builtin_trap();
         ++stores;
     });
@@ -25,13 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     // Whatever was read writes back into a chunk that reads the same way.
     if (stores > 0)
     {
-        std::array<int32_t, StateChunk::numKeys> values {};
+        Settings::Values values {};
         StateChunk::read (copy.get(), (int) size, [&] (int key, int32_t v) { values[(size_t) key] = v; });
 
         juce::MemoryBlock chunk;
         StateChunk::write (values, chunk);
 
-        std::array<int32_t, StateChunk::numKeys> again {};
+        Settings::Values again {};
         StateChunk::read (chunk.getData(), (int) chunk.getSize(), [&] (int key, int32_t v) { again[(size_t) key] = v; });
 
         if (again != values)

@@ -188,9 +188,7 @@ TEST (Instances, SixteenInRandomOrderWhileTwoThreadsProcess)
     auto open = [&] (Slot& slot, int channel)
     {
         slot.instance = std::make_unique<ActivePlugin> (256);
-        std::string text = "<Root><chanOutSolo>" + std::to_string (channel) + "</chanOutSolo></Root>";
-        std::string chunk = std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + '\0';
-        slot.instance->plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
+        loadSettings (slot.instance->plugin, "<chanOutSolo>" + std::to_string (channel) + "</chanOutSolo>");
         slot.channel = channel;
     };
 

@@ -176,8 +176,7 @@ TEST (Dispatcher, StateChunkRoundTrip)
     EXPECT_EQ (std::memcmp (data, "VC2!\xdc\0\0\0<Root><chordThru>1</chordThru>", 38), 0);
 
     // A project saved with other settings, handed to a fresh instance.
-    std::string text = "<Root><chanOutSolo>5</chanOutSolo><splitPoint>60</splitPoint></Root>";
-    std::string chunk = std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + '\0';
+    auto chunk = settingsChunk ("<chanOutSolo>5</chanOutSolo><splitPoint>60</splitPoint>");
 
     vsthost::Plugin restored (pluginLibrary());
     EXPECT_EQ (restored.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data()), 0);
@@ -300,9 +299,7 @@ TEST (Instances, TwoAreIndependentAndOutliveEachOther)
     ASSERT_TRUE (first->plugin.isLoaded() && second.plugin.isLoaded());
     EXPECT_NE (first->plugin.getEffect(), second.plugin.getEffect());
 
-    std::string text = "<Root><chanOutSolo>9</chanOutSolo></Root>";
-    std::string chunk = std::string ("VC2!") + (char) text.size() + std::string (3, '\0') + text + '\0';
-    first->plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
+    loadSettings (first->plugin, "<chanOutSolo>9</chanOutSolo>");
 
     vsthost::EventBlock melody;
     melody.midi (0, 0x90, 72, 90);

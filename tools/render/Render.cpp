@@ -316,12 +316,14 @@ void applySettings (vsthost::Plugin& plugin, const Options& o)
     // hand it back the way a host restores a project.
     void* current = nullptr;
     const auto size = plugin.dispatch (effGetChunk, 0, 0, &current);
-    std::array<int32_t, StateChunk::numKeys> values {};
-    StateChunk::read (current, (int) size, [&] (int key, int32_t value) { values[(size_t) key] = value; });
+    Settings::Values values {};
+    StateChunk::read (current, (int) size, [&] (Settings::Key key, int32_t value) { values[(size_t) key] = value; });
 
-    const std::pair<const std::optional<int>*, int> overrides[] = {
-        { &o.chordThru, 0 },       { &o.chordChannel, 1 }, { &o.soloChannel, 2 }, { &o.splitPoint, 3 },
-        { &o.harmony, 4 },         { &o.harmonyController, 5 }, { &o.maxVoices, 6 },
+    const std::pair<const std::optional<int>*, Settings::Key> overrides[] = {
+        { &o.chordThru, Settings::chordThru },     { &o.chordChannel, Settings::chanOutChord },
+        { &o.soloChannel, Settings::chanOutSolo }, { &o.splitPoint, Settings::splitPoint },
+        { &o.harmony, Settings::harmonyEnabled },  { &o.harmonyController, Settings::ccHarmonyCtl },
+        { &o.maxVoices, Settings::maxSoloVoices },
     };
 
     for (auto& [option, key] : overrides)
@@ -546,8 +548,8 @@ Result run (const Options& o)
     {
         void* data = nullptr;
         const auto size = plugin.dispatch (effGetChunk, 0, 0, &data);
-        int split = 48;
-        StateChunk::read (data, (int) size, [&] (int key, int32_t value) { if (key == 3) split = value; });
+        int split = Settings::defaultOf (Settings::splitPoint);
+        StateChunk::read (data, (int) size, [&] (Settings::Key key, int32_t value) { if (key == Settings::splitPoint) split = value; });
 
         const auto image = drawPianoRoll (result, split, time.getTicksPerQuarter());
         writeAtomically (o.pianoRollPath, [&] (juce::OutputStream& stream) {
