@@ -94,17 +94,15 @@ public:
 
     juce::MidiKeyboardState keyboardState;
 
-    // Bookkeeping, touched only on the audio thread. A key counts at most
-    // maxStrikesPerKey strikes (one per input channel), so that no input can
-    // make a harmony update longer; the floor on the storage keeps removals
-    // from shrinking (and so reallocating) the lists.
+    /** A key counts at most this many strikes (one per input channel), so
+        that no input can make a harmony update longer. */
     static constexpr int maxStrikesPerKey = 16;
     static constexpr int listCapacity = 128 * maxStrikesPerKey;
     using NoteList = juce::Array<int, juce::DummyCriticalSection, listCapacity>;
 
-    NoteList chordNotes;
-    juce::Array<HeldNote> soloNotes[128];
-    NoteList harmonyNotes;
+    /** The voices of the last harmony update, those left out by the cap
+        included. Audio thread, or any thread while no block runs. */
+    const NoteList& getVoices() const noexcept { return harmonyNotes; }
 
     static constexpr const char* splitWarningTitle = "Attention";
     static constexpr const char* splitWarningText = "Split point must contain at least one octave !";
@@ -116,6 +114,12 @@ public:
     static constexpr int outputCapacityBytes = maxEventsPerBlock * 9 + maxSysexBytesPerBlock;
 
 private:
+    // Bookkeeping, touched only on the audio thread. The floor on the
+    // storage keeps removals from shrinking (and so reallocating) the lists.
+    NoteList chordNotes;
+    juce::Array<HeldNote> soloNotes[128];
+    NoteList harmonyNotes;
+
     enum class Area : int8_t { none, chord, solo };
 
     /** The area of a held key and the channel of its first note-on: a key

@@ -78,22 +78,3 @@ inline Events runBlock (myAudioProcessor& p, const Events& in, int numSamples = 
         p.processBlock (audio, midi);
     return fromBuffer (midi);
 }
-
-inline std::vector<int> chordNotesOf (const myAudioProcessor& p)
-{
-    return { p.chordNotes.begin(), p.chordNotes.end() };
-}
-
-inline std::vector<int> harmonyNotesOf (const myAudioProcessor& p)
-{
-    return { p.harmonyNotes.begin(), p.harmonyNotes.end() };
-}
-
-inline std::vector<int> heldSoloKeysOf (const myAudioProcessor& p)
-{
-    std::vector<int> keys;
-    for (int k = 0; k < 128; ++k)
-        if (! p.soloNotes[k].isEmpty())
-            keys.push_back (k);
-    return keys;
-}

@@ -1,0 +1,294 @@
+// The processor through its block function: the worked examples, the split,
+// re-channelling, the voicing rules at the keyboard's edges, controllers,
+// split-point learning, and releases that follow their own note-ons. Each case
+// is a script of blocks, each block with the events it must send back.
+
+#include "EngineHarness.h"
+
+#include <functional>
+#include <optional>
+
+namespace
+{
+using Setup = std::function<void (myAudioProcessor&)>;
+
+struct Block
+{
+    Block (Events i, std::optional<Events> o = {}, Setup b = {}) : in (std::move (i)), out (std::move (o)), before (std::move (b)) {}
+
+    Events in;
+    std::optional<Events> out; // none: not checked
+    Setup before;              // settings changed under the player's hands
+};
+
+struct Script
+{
+    const char* name;
+    std::vector<Block> blocks;
+};
+
+void PrintTo (const Script& s, std::ostream* os) { *os << s.name; }
+
+Events chord (std::initializer_list<int> keys, int channel = 1)
+{
+    Events e;
+    for (auto k : keys)
+        e.push_back (on (channel, k, 100));
+    return e;
+}
+
+Events voices (int channel, std::initializer_list<int> notes, int velocity, bool turnOff = false)
+{
+    Events e;
+    for (auto n : notes)
+        e.push_back (turnOff ? off (channel, n) : on (channel, n, velocity));
+    return e;
+}
+
+Events operator+ (Events a, const Events& b)
+{
+    a.insert (a.end(), b.begin(), b.end());
+    return a;
+}
+
+const Events cMajor = chord ({ 36, 40, 43 });
+
+class Scripts : public ::testing::TestWithParam<Script> {};
+
+TEST_P (Scripts, SendExactlyTheseEvents)
+{
+    myAudioProcessor p;
+    int index = 0;
+
+    for (auto& block : GetParam().blocks)
+    {
+        if (block.before)
+            block.before (p);
+
+        const auto out = runBlock (p, block.in);
+        if (block.out)
+        {
+            EXPECT_EQ (out, *block.out) << "block " << index;
+        }
+        ++index;
+    }
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
+    Script { "BlockWorkedThroughByteForByte", {
+        { { on (1, 36, 100), on (1, 40, 100), on (1, 43, 100), on (1, 72, 90, 100) },
+          cMajor + voices (2, { 60, 64, 67 }, 90) + Events { on (2, 72, 90, 100) } },
+        { { on (1, 74, 80, 20), off (1, 72, 64, 30) },
+          voices (2, { 60, 64, 67 }, 0, true) + voices (2, { 60, 64, 67 }, 90) + voices (2, { 60, 64, 67 }, 0, true)
+              + voices (2, { 64, 67, 72 }, 80) + Events { on (2, 74, 80, 20), off (2, 72, 64, 30) } } } },
+
+    Script { "MelodyChangeStrikesTheVoicesWithTheFirstStrikesVelocity", {
+        { cMajor }, { { on (1, 72, 70) } },
+        { { on (3, 72, 30) } }, // a second strike of the reference key does not set the velocity
+        { { on (1, 73, 120, 10) },
+          voices (2, { 60, 64, 67 }, 0, true) + voices (2, { 60, 64, 67 }, 70) + Events { on (2, 73, 120, 10) } } } },
+
+    Script { "LowestHeldSoloKeySetsVelocity", {
+        { chord ({ 36, 40 }) }, { { on (1, 72, 50) } },
+        { { on (1, 84, 127, 2) }, Events { off (2, 60), off (2, 64), on (2, 60, 50), on (2, 64, 50), on (2, 84, 127, 2) } } } },
+
+    Script { "ChordChangeWhileSoloHeldRevoicesAtTheBlockStart", {
+        { chord ({ 36, 40 }) }, { { on (1, 72, 90) } },
+        { { on (1, 43, 100, 200) },
+          Events { off (2, 60), off (2, 64) } + voices (2, { 60, 64, 67 }, 90) + Events { on (1, 43, 100, 200) } } } },
+
+    Script { "VoicesStayBelowTheReferenceMinusOne", {
+        { chord ({ 36, 40 }) }, { { on (1, 74, 90, 1) }, voices (2, { 64, 72 }, 90) + Events { on (2, 74, 90, 1) } } } },
+
+    Script { "SameChordKeyTwiceSoundsTwice", {
+        { { on (1, 36, 100), on (3, 36, 100) } },
+        { { on (1, 72, 90, 1) }, Events { on (2, 60, 90), on (2, 60, 90), on (2, 72, 90, 1) } } } },
+
+    Script { "CappedVoicesNeverSoundSoNeverGetNoteOffs", {
+        { cMajor, {}, [] (auto& p) { p.maxSoloVoices = 1; } },
+        { { on (1, 72, 90) }, Events { on (2, 72, 90) } },
+        { { off (1, 72, 0, 1) }, Events { off (2, 72, 0, 1) } } } },
+
+    Script { "HarmonyOffOnlyTurnsVoicesOffAtTheNextUpdate", {
+        { chord ({ 36, 40 }) }, { { on (1, 72, 90) } },
+        { { cc (1, 32, 0) }, Events { cc (1, 32, 0) } },
+        { { on (1, 76, 90, 3) }, Events { off (2, 60), off (2, 64), on (2, 76, 90, 3) } },
+        { { cc (1, 32, 127), off (1, 40) }, Events { cc (1, 32, 127), off (1, 40) } } } },
+
+    Script { "HarmonyControllerOnFromSixtyFourOnAnyChannel", {
+        { chord ({ 36, 40 }) }, { { on (1, 72, 90) } },
+        { { cc (7, 32, 63, 3) }, Events { cc (7, 32, 63, 3) } },
+        { { on (1, 74, 90, 1) }, Events { off (2, 60), off (2, 64), on (2, 74, 90, 1) } },
+        { { cc (16, 32, 64, 3) }, Events { cc (16, 32, 64, 3) } },
+        { { on (1, 76, 90, 1) }, voices (2, { 60, 64 }, 90) + Events { on (2, 76, 90, 1) } } } },
+
+    Script { "ReleasingTheLastSoloKeySendsOnlyVoiceOffs", {
+        { cMajor }, { { on (1, 72, 90) } },
+        { { off (1, 72, 0, 7) }, Events { off (2, 60), off (2, 64), off (2, 67), off (2, 72, 0, 7) } } } },
+
+    Script { "KeysZeroAnd127AreReferencesToo", {
+        { chord ({ 36, 40 }), {}, [] (auto& p) { p.splitPoint = 60; } },
+        { { on (1, 127, 90, 1) }, voices (2, { 120, 124 }, 90) + Events { on (2, 127, 90, 1) }, [] (auto& p) { p.splitPoint = 0; } },
+        // Key 0 is now the lowest held solo key: every voice would lie below note 0.
+        { { on (1, 0, 90, 1) }, Events { off (2, 120), off (2, 124), on (2, 0, 90, 1) } } } },
+
+    Script { "VoicesBelowNoteZeroAreDropped", {
+        { cMajor, {}, [] (auto& p) { p.splitPoint = 60; } },
+        { { on (1, 9, 90, 1) }, voices (2, { 0, 4, 7 }, 90) + Events { on (2, 9, 90, 1) }, [] (auto& p) { p.splitPoint = 5; } },
+        { { on (1, 6, 80, 1) }, voices (2, { 0, 4, 7 }, 0, true) + Events { on (2, 0, 80), on (2, 4, 80), on (2, 6, 80, 1) } } } },
+
+    Script { "SplitKeyItselfIsTheFirstSoloKey", {
+        { chord ({ 36, 40 }) },
+        { { on (5, 47, 77, 9) }, Events { on (1, 47, 77, 9) } },
+        { { on (5, 48, 66, 9) }, Events { on (2, 35, 66), on (2, 36, 66), on (2, 40, 66), on (2, 48, 66, 9) } } } },
+
+    Script { "ChordPassThroughOffStillTracksAndRevoices", {
+        { { on (1, 72, 90) }, {}, [] (auto& p) { p.chordThru = 0; } },
+        { { on (1, 36, 100, 4) }, Events {} },
+        { { on (1, 40, 100, 4) }, Events { on (2, 60, 90), on (2, 64, 90) } },
+        { { off (1, 36, 0, 4) }, Events { off (2, 60), off (2, 64) } } } },
+
+    // A foreign state may hold any number: only exactly 1 passes the chord on.
+    Script { "ChordPassThroughIsOnOnlyAtExactlyOne", {
+        { { on (1, 36, 100) }, Events {}, [] (auto& p) { p.chordThru = 2; } },
+        { { on (1, 38, 100) }, Events {}, [] (auto& p) { p.chordThru = -1; } },
+        { { on (1, 40, 100) }, Events { on (1, 40, 100) }, [] (auto& p) { p.chordThru = 1; } } } },
+
+    Script { "ReleaseVelocityKeptAndVelocityZeroNoteOnsStayNoteOns", {
+        { { on (3, 40, 100), on (3, 72, 100) } },
+        { { off (3, 40, 55, 1), on (3, 72, 0, 2) }, Events { off (1, 40, 55, 1), on (2, 72, 0, 2) } },
+        { { on (1, 74, 90) }, Events { on (2, 74, 90) } } } }, // 40 and 72 are up: no voices
+
+    Script { "AKeyStruckTwiceIsUpAfterOneRelease", {
+        { { on (1, 36, 100), on (1, 40, 100), on (3, 40, 100), off (1, 40) } },
+        { { on (1, 60, 30), on (2, 60, 99) } },
+        { { off (1, 60) } },
+        // 40 is still down once; 60 is up, so 72 is the reference.
+        { { on (1, 72, 90, 1) }, Events { on (2, 60, 90), on (2, 64, 90), on (2, 72, 90, 1) } } } },
+
+    Script { "AllNotesOffEndsTheVoicesFirstAndForgetsTheHeldKeys", {
+        { cMajor }, { { on (1, 72, 90) } },
+        { { pb (3), cc (5, 123, 0, 40) },
+          Events { pb (3), off (2, 60, 0, 40), off (2, 64, 0, 40), off (2, 67, 0, 40), cc (5, 123, 0, 40),
+                   cc (1, 123, 0, 40), cc (2, 123, 0, 40) } },
+        { { on (1, 74, 90, 1) }, Events { on (2, 74, 90, 1) } } } },
+
+    Script { "HarmonyControllerSetTo123StillPanics", {
+        { { on (1, 36, 100), on (1, 40, 100), on (1, 72, 90) }, {}, [] (auto& p) { p.ccHarmonyCtl = 123; } },
+        { { cc (1, 123, 0) } },
+        { { on (1, 74, 90) }, Events { on (2, 74, 90) } } } },
+
+    Script { "OtherMessagesAndMalformedNotesPassUnchanged", {
+        { { { 1, { 0xe3, 0x00, 0x40 } }, { 2, { 0xd4, 0x55 } }, { 3, { 0xa5, 0x3c, 0x20 } }, { 4, { 0xc6, 0x07 } },
+            { 5, { 0xf0, 0x7e, 0x01, 0x02, 0xf7 } }, { 6, { 0xb2, 0x07, 0x64 } }, { 7, { 0x90, 0x80, 0x40 } },
+            { 8, { 0x85, 0xff, 0x00 } } },
+          Events { { 1, { 0xe3, 0x00, 0x40 } }, { 2, { 0xd4, 0x55 } }, { 3, { 0xa5, 0x3c, 0x20 } }, { 4, { 0xc6, 0x07 } },
+                   { 5, { 0xf0, 0x7e, 0x01, 0x02, 0xf7 } }, { 6, { 0xb2, 0x07, 0x64 } }, { 7, { 0x90, 0x80, 0x40 } },
+                   { 8, { 0x85, 0xff, 0x00 } } } },
+        { {}, Events {} } } },
+
+    Script { "OutOfRangeChannelSettingsAreLimited", {
+        { chord ({ 36, 40 }), {}, [] (auto& p) { p.chanOutChord = 0; p.chanOutSolo = 40; } },
+        { { on (1, 72, 90, 1) }, Events { on (16, 60, 90), on (16, 64, 90), on (16, 72, 90, 1) } } } },
+
+    Script { "ReleasesGoWhereTheirNoteOnsWent", {
+        { { on (1, 40, 100), on (1, 72, 90) } },
+        { { off (1, 40, 0, 1), off (1, 72, 0, 2) }, Events { off (1, 40, 0, 1), off (2, 72, 0, 2) },
+          [] (auto& p) { p.chanOutChord = 5; p.chanOutSolo = 6; } },
+        { { on (1, 40, 100) }, Events { on (5, 40, 100) } } } },
+
+    Script { "ChordKeysReleasedAfterTheSplitMovedLeaveNoPhantom", {
+        { cMajor },
+        { { off (1, 40), off (1, 43) }, Events { off (1, 40), off (1, 43) }, [] (auto& p) { p.splitPoint = 38; } },
+        { { on (1, 72, 90) }, Events { on (2, 72, 90) } } } },
+
+    Script { "VoiceOffsGoWhereTheVoicesWent", {
+        { chord ({ 36, 40 }) }, { { on (1, 72, 90) } },
+        { { on (1, 74, 80, 1) }, Events { off (2, 60), off (2, 64), on (9, 60, 90), on (9, 64, 90), on (9, 74, 80, 1) },
+          [] (auto& p) { p.chanOutSolo = 9; } } } },
+
+    Script { "ChordPassThroughSwitchedOffStillEndsPassedNotes", {
+        { { on (1, 40, 100) } },
+        { { off (1, 40) }, Events { off (1, 40) }, [] (auto& p) { p.chordThru = 0; } },
+        { { on (1, 40, 100) }, Events {} } } },
+
+    Script { "LearnedNoteOnIsSwallowedAndSoIsItsRelease", {
+        { cMajor },
+        { { cc (1, 7, 100), pb (1) }, Events { cc (1, 7, 100), pb (1) }, [] (auto& p) { p.learnSplitPoint = true; } },
+        { { on (1, 60, 90) }, Events {} },
+        { { off (1, 60, 0, 3) }, Events {} },
+        { { on (1, 59, 90) }, Events { on (1, 59, 90) } } } }, // split point 60 now
+
+    Script { "LearnedReleaseOfAHeldKeyStillEndsTheNote", {
+        { { on (1, 52, 90) } },
+        { { off (1, 52, 0, 3) }, Events { off (2, 52, 0, 3) }, [] (auto& p) { p.learnSplitPoint = true; } },
+        { { on (1, 50, 90) }, Events { on (1, 50, 90) } } } },
+
+    Script { "LearningBelowTwelveIsRefusedAndEnds", {
+        { { on (1, 11, 90) }, Events {}, [] (auto& p) { p.learnSplitPoint = true; } },
+        { { on (1, 11, 90, 2), on (1, 47, 90, 3) }, Events { on (1, 11, 90, 2), on (1, 47, 90, 3) } } } }
+), [] (const auto& info) { return std::string (info.param.name); });
+// clang-format on
+
+//==============================================================================
+// The worked voicing examples: the voices of the last update, capped ones included.
+struct VoicingExample
+{
+    std::vector<int> chord, soloKeys; // solo keys lowest first
+    int maxSoloVoices;
+    std::vector<int> voices, turnedOn;
+};
+
+class WorkedExamples : public ::testing::TestWithParam<VoicingExample> {};
+
+TEST_P (WorkedExamples, VoicesAndCap)
+{
+    const auto& ex = GetParam();
+    myAudioProcessor p;
+    p.maxSoloVoices = ex.maxSoloVoices;
+
+    Events keys;
+    for (auto c : ex.chord)
+        keys.push_back (on (1, c, 100));
+    runBlock (p, keys);
+
+    Events last;
+    for (auto k : ex.soloKeys)
+        last = runBlock (p, { on (1, k, 90, 5) });
+
+    EXPECT_EQ (std::vector<int> (p.getVoices().begin(), p.getVoices().end()), ex.voices);
+
+    std::vector<int> turnedOn;
+    for (auto& e : last)
+        if (e.position == 0 && e.bytes[0] == 0x91 && e.bytes[2] > 0)
+            turnedOn.push_back (e.bytes[1]);
+    EXPECT_EQ (turnedOn, ex.turnedOn);
+}
+
+INSTANTIATE_TEST_SUITE_P (Table, WorkedExamples,
+                          ::testing::Values (VoicingExample { { 36, 40, 43 }, { 72 }, 10, { 60, 64, 67 }, { 60, 64, 67 } },
+                                             VoicingExample { { 36, 40, 43 }, { 74 }, 10, { 64, 67, 72 }, { 64, 67, 72 } },
+                                             VoicingExample { { 36, 40, 43 }, { 61 }, 10, { 48, 52, 55 }, { 48, 52, 55 } },
+                                             VoicingExample { { 36, 40, 43 }, { 72, 79 }, 3, { 60, 64, 67 }, { 67 } },
+                                             VoicingExample { { 36, 40, 43, 46 }, { 60, 64 }, 4, { 48, 52, 55, 58 }, { 55, 58 } },
+                                             VoicingExample { { 24, 36, 43 }, { 72 }, 10, { 60, 60, 67 }, { 60, 60, 67 } },
+                                             VoicingExample { { 36 }, { 72 }, 10, {}, {} }),
+                          [] (const auto& info) { return "Row" + std::to_string (info.index + 1); });
+
+TEST (Audio, InputChannelsUntouchedSurplusOutputsCleared)
+{
+    myAudioProcessor p;
+    p.setPlayConfigDetails (1, 2, 44100.0, 64);
+
+    juce::AudioBuffer<float> audio (2, 64);
+    for (int i = 0; i < 64; ++i)
+        audio.setSample (0, i, 0.01f * (float) (i + 1)), audio.setSample (1, i, 1.0f);
+
+    juce::MidiBuffer midi;
+    p.processBlock (audio, midi);
+
+    for (int i = 0; i < 64; ++i)
+        ASSERT_TRUE (audio.getSample (0, i) == 0.01f * (float) (i + 1) && audio.getSample (1, i) == 0.0f) << i;
+}
+} // namespace
