@@ -53,25 +53,6 @@ struct Adapter
     AEffect* effect;
 };
 
-TEST (Adapter, ConstructionRegistersAndDescribesTheProcessor)
-{
-    const auto before = JuceVSTWrapper::getNumActiveWrappers();
-    {
-        Adapter a;
-        ASSERT_NE (a.effect, nullptr);
-        EXPECT_EQ (JuceVSTWrapper::getNumActiveWrappers(), before + 1);
-        EXPECT_EQ (a.processor().wrapperType, juce::AudioProcessor::wrapperType_VST);
-        EXPECT_EQ (a.processor().getPlayHead(), &a.wrapper());
-        EXPECT_EQ (a.processor().getTotalNumInputChannels(), 2);
-        EXPECT_EQ (a.processor().getTotalNumOutputChannels(), 2);
-    }
-    EXPECT_EQ (JuceVSTWrapper::getNumActiveWrappers(), before);
-
-    // The wrapper type is handed to the next processor only while the entry makes one.
-    myAudioProcessor standalone;
-    EXPECT_EQ (standalone.wrapperType, juce::AudioProcessor::wrapperType_Undefined);
-}
-
 TEST (Adapter, ResumePreparesTheProcessor)
 {
     Adapter a;

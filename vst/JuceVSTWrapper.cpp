@@ -17,12 +17,6 @@ namespace
 std::vector<JuceVSTWrapper*> activeWrappers;
 } // namespace
 
-size_t JuceVSTWrapper::getNumActiveWrappers()
-{
-    const std::lock_guard<std::recursive_mutex> lock (adapterLifecycleLock());
-    return activeWrappers.size();
-}
-
 //==============================================================================
 JuceVSTWrapper::JuceVSTWrapper (audioMasterCallback master, std::unique_ptr<myAudioProcessor> p)
     : AudioEffectX (master, p->getNumPrograms(), p->getNumParameters()),

@@ -82,8 +82,6 @@ public:
     const juce::String& getOutputSpeakerArrangementName() const noexcept { return outputSpeakerNames; }
     bool isHoldingStateChunk() const { const juce::ScopedLock sl (stateChunkLock); return ! stateChunk.isEmpty(); }
 
-    static size_t getNumActiveWrappers();
-
 private:
     void timerCallback() override;
 

@@ -346,23 +346,6 @@ TEST (EditorHosting, EditorRequestsFromAThreadOfTheHostsOwn)
     gui.join();
 }
 
-TEST (EditorHosting, HundredOpenCloseCycles)
-{
-    if (! haveDisplay())
-        GTEST_SKIP();
-
-    ActivePlugin p;
-    HostWindow host;
-
-    for (int i = 0; i < 100; ++i)
-    {
-        ASSERT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, host.handle()), 1);
-        p.plugin.dispatch (effEditIdle);
-        ASSERT_EQ (p.plugin.dispatch (effEditClose), 0);
-    }
-
-    EXPECT_TRUE (host.children().empty());
-}
 } // namespace
 
 // A host at work on one instance from three threads at once: the audio thread
