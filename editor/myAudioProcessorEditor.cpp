@@ -17,28 +17,6 @@ std::unique_ptr<Control> makeControl (juce::Component& parent, const char* name,
     return control;
 }
 
-void configureCaption (juce::Label& label)
-{
-    label.setFont (juce::Font (15.0f, juce::Font::plain));
-    label.setJustificationType (juce::Justification::centredLeft);
-    label.setEditable (false, false, false);
-    label.setColour (juce::Label::textColourId, juce::Colours::white);
-}
-
-void configureBox (juce::ComboBox& box, juce::ComboBox::Listener* listener)
-{
-    box.setEditableText (false);
-    box.setJustificationType (juce::Justification::centredRight);
-    box.setTextWhenNothingSelected ({});
-    box.addListener (listener);
-}
-
-void fillBox (juce::ComboBox& box, int lastNumber)
-{
-    for (int n = 1; n <= lastNumber; ++n)
-        box.addItem (juce::String (n), n);
-}
-
 /** Item n shows setting n; a saved state may hold any 32-bit value, which
     leaves the box empty when no item has it. */
 void showSetting (juce::ComboBox& box, int32_t value)
@@ -51,6 +29,40 @@ void showSetting (juce::ComboBox& box, int32_t value)
 myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     : AudioProcessorEditor (owner)
 {
+    createKeyboard (owner);
+
+    learnButton = makeControl<juce::TextButton> (*this, "learnButton", "Learn");
+    learnButton->setColour (juce::TextButton::buttonColourId, juce::Colour (0xff801e00));
+    learnButton->setColour (juce::TextButton::textColourOffId, juce::Colours::azure);
+    learnButton->setTooltip ("Press button and note for splitpoint selection");
+    learnButton->addListener (this);
+
+    chordChannelBox = makeBox ("chordChannelBox", "MIDI channel for chord notes", 16);
+    chordChannelLabel = makeCaption ("chordChannelLabel", "MIDI channel out chord");
+    soloChannelBox = makeBox ("soloChannelBox", "MIDI channel for solo notes", 16);
+    soloChannelLabel = makeCaption ("soloChannelLabel", "MIDI channel out solo");
+    splitPointTitle = makeCaption ("splitPointTitle", "Splitpoint");
+    createSplitPointDisplay();
+    ccHarmonyBox = makeBox ("ccHarmonyBox", "Controller that switches the harmony voices: value 64 or more turns them on, 63 or less off", 127);
+    ccHarmonyLabel = makeCaption ("ccHarmonyLabel", "CC Harmony on/off");
+    maxVoicesBox = makeBox ("maxVoicesBox", "Most notes in the solo area at once: held melody keys plus harmony voices; "
+                                            "the lowest voices are left out first", 10);
+    maxVoicesLabel = makeCaption ("maxVoicesLabel", "Max. Solo voices");
+
+    backgroundImage = juce::ImageCache::getFromMemory (PolyquintaBinaryData::background_png, PolyquintaBinaryData::background_pngSize);
+    setSize (editorWidth, editorHeight);
+    owner.addChangeListener (this);
+
+    // Without notification: showing the settings must not write them back.
+    showSetting (*chordChannelBox, owner.chanOutChord);
+    showSetting (*soloChannelBox, owner.chanOutSolo);
+    showSetting (*maxVoicesBox, owner.maxSoloVoices);
+    showSetting (*ccHarmonyBox, owner.ccHarmonyCtl);
+    splitPointLabel->setText (juce::String (owner.splitPoint.load()), juce::dontSendNotification);
+}
+
+void myAudioProcessorEditor::createKeyboard (myAudioProcessor& owner)
+{
     {
         // The keyboard registers with the note states that the audio thread
         // notifies without a lock of their own: only while no block runs.
@@ -61,30 +73,38 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
 
     midiKeyboard->setName ("midiKeyboard");
     addAndMakeVisible (*midiKeyboard);
+    midiKeyboard->setAvailableRange (lowestKey, highestKey);
+    midiKeyboard->setLowestVisibleKey (lowestKey);
+    midiKeyboard->setColour (juce::MidiKeyboardComponent::keyDownOverlayColourId, juce::Colours::red);
+}
 
-    learnButton = makeControl<juce::TextButton> (*this, "learnButton", "Learn");
-    learnButton->setColour (juce::TextButton::buttonColourId, juce::Colour (0xff801e00));
-    learnButton->setColour (juce::TextButton::textColourOffId, juce::Colours::azure);
-    learnButton->setTooltip ("Press button and note for splitpoint selection");
-    learnButton->addListener (this);
+std::unique_ptr<juce::ComboBox> myAudioProcessorEditor::makeBox (const char* name, const char* tooltip, int lastNumber)
+{
+    auto box = makeControl<juce::ComboBox> (*this, name);
+    box->setEditableText (false);
+    box->setJustificationType (juce::Justification::centredRight);
+    box->setTextWhenNothingSelected ({});
+    box->addListener (this);
+    box->setTooltip (tooltip);
 
-    chordChannelBox = makeControl<juce::ComboBox> (*this, "chordChannelBox");
-    configureBox (*chordChannelBox, this);
-    chordChannelBox->setTooltip ("MIDI channel for chord notes");
+    for (int n = 1; n <= lastNumber; ++n)
+        box->addItem (juce::String (n), n);
 
-    chordChannelLabel = makeControl<juce::Label> (*this, "chordChannelLabel", juce::String(), "MIDI channel out chord");
-    configureCaption (*chordChannelLabel);
+    return box;
+}
 
-    soloChannelBox = makeControl<juce::ComboBox> (*this, "soloChannelBox");
-    configureBox (*soloChannelBox, this);
-    soloChannelBox->setTooltip ("MIDI channel for solo notes");
+std::unique_ptr<juce::Label> myAudioProcessorEditor::makeCaption (const char* name, const char* text)
+{
+    auto label = makeControl<juce::Label> (*this, name, juce::String(), text);
+    label->setFont (juce::Font (15.0f, juce::Font::plain));
+    label->setJustificationType (juce::Justification::centredLeft);
+    label->setEditable (false, false, false);
+    label->setColour (juce::Label::textColourId, juce::Colours::white);
+    return label;
+}
 
-    soloChannelLabel = makeControl<juce::Label> (*this, "soloChannelLabel", juce::String(), "MIDI channel out solo");
-    configureCaption (*soloChannelLabel);
-
-    splitPointTitle = makeControl<juce::Label> (*this, "splitPointTitle", juce::String(), "Splitpoint");
-    configureCaption (*splitPointTitle);
-
+void myAudioProcessorEditor::createSplitPointDisplay()
+{
     splitPointLabel = makeControl<juce::Label> (*this, "splitPointLabel");
     splitPointLabel->setFont (juce::Font (15.0f, juce::Font::plain));
     splitPointLabel->setJustificationType (juce::Justification::centredRight);
@@ -93,47 +113,6 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     splitPointLabel->setColour (juce::Label::textColourId, juce::Colours::black);
     splitPointLabel->setColour (juce::Label::outlineColourId, juce::Colours::grey);
     splitPointLabel->setTooltip ("SPlitpoint between chord and solo area");
-
-    ccHarmonyBox = makeControl<juce::ComboBox> (*this, "ccHarmonyBox");
-    configureBox (*ccHarmonyBox, this);
-    ccHarmonyBox->setTooltip ("Controller that switches the harmony voices: value 64 or more turns them on, 63 or less off");
-
-    ccHarmonyLabel = makeControl<juce::Label> (*this, "ccHarmonyLabel", juce::String(), "CC Harmony on/off");
-    configureCaption (*ccHarmonyLabel);
-
-    maxVoicesBox = makeControl<juce::ComboBox> (*this, "maxVoicesBox");
-    configureBox (*maxVoicesBox, this);
-    maxVoicesBox->setTooltip ("Most notes in the solo area at once: held melody keys plus harmony voices; "
-                              "the lowest voices are left out first");
-
-    maxVoicesLabel = makeControl<juce::Label> (*this, "maxVoicesLabel", juce::String(), "Max. Solo voices");
-    configureCaption (*maxVoicesLabel);
-
-    backgroundImage = juce::ImageCache::getFromMemory (PolyquintaBinaryData::background_png, PolyquintaBinaryData::background_pngSize);
-
-    setSize (editorWidth, editorHeight);
-
-    owner.addChangeListener (this);
-
-    midiKeyboard->setAvailableRange (lowestKey, highestKey);
-    midiKeyboard->setLowestVisibleKey (lowestKey);
-    midiKeyboard->setColour (juce::MidiKeyboardComponent::keyDownOverlayColourId, juce::Colours::red);
-
-    for (int n = 1; n <= 16; ++n)
-    {
-        chordChannelBox->addItem (juce::String (n), n);
-        soloChannelBox->addItem (juce::String (n), n);
-    }
-    fillBox (*maxVoicesBox, 10);
-    fillBox (*ccHarmonyBox, 127);
-
-    // Without notification: showing the settings must not write them back.
-    showSetting (*chordChannelBox, owner.chanOutChord);
-    showSetting (*soloChannelBox, owner.chanOutSolo);
-    showSetting (*maxVoicesBox, owner.maxSoloVoices);
-    showSetting (*ccHarmonyBox, owner.ccHarmonyCtl);
-
-    splitPointLabel->setText (juce::String (owner.splitPoint.load()), juce::dontSendNotification);
 }
 
 myAudioProcessorEditor::~myAudioProcessorEditor()

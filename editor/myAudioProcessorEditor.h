@@ -25,6 +25,10 @@ public:
 
 private:
     myAudioProcessor& getProcessor() const;
+    void createKeyboard (myAudioProcessor& owner);
+    void createSplitPointDisplay();
+    std::unique_ptr<juce::ComboBox> makeBox (const char* name, const char* tooltip, int lastNumber);
+    std::unique_ptr<juce::Label> makeCaption (const char* name, const char* text);
     int keyboardWidth() const;
     int splitBarX (int32_t split) const;
 
