@@ -109,6 +109,89 @@ std::vector<Note> notesOf (const std::vector<TimedEvent>& events, bool voices, d
 
     return notes;
 }
+const auto chordColour = juce::Colour (0xff4f8fd8), melodyColour = juce::Colour (0xfff0a030),
+           voiceColour = juce::Colour (0xff60c878), splitColour = juce::Colour (0xffe04040);
+
+/** Where notes and ticks land in the picture. */
+struct Layout
+{
+    static constexpr int keyboardWidth = 48, legendHeight = 40, rowHeight = 8;
+
+    Layout (const std::vector<Note>& inputNotes, const std::vector<Note>& voices, int splitPoint,
+            int ticksPerQuarter, double endTickIn)
+        : endTick (endTickIn)
+    {
+        for (auto* list : { &inputNotes, &voices })
+            for (auto& n : *list)
+                low = std::min (low, n.number), high = std::max (high, n.number);
+        if (low > high)
+            low = 36, high = 84;
+        low = std::max (0, std::min (low, splitPoint) - 2);
+        high = std::min (127, std::max (high, splitPoint) + 2);
+
+        rollWidth = juce::jlimit (600, 2400, (int) (endTick / std::max (1, ticksPerQuarter) * 40));
+        width = keyboardWidth + rollWidth + 10;
+        height = legendHeight + (high - low + 1) * rowHeight + 10;
+    }
+
+    int y (int note) const { return legendHeight + (high - note) * rowHeight; }
+    float x (double tick) const { return keyboardWidth + (float) (tick / endTick * rollWidth); }
+
+    double endTick;
+    int low = 127, high = 0, rollWidth = 0, width = 0, height = 0;
+};
+
+// Key rows: black keys darker, C rows named.
+void drawKeyRows (juce::Graphics& g, const Layout& l)
+{
+    for (int n = l.low; n <= l.high; ++n)
+    {
+        const bool black = juce::MidiMessage::isMidiNoteBlack (n);
+        g.setColour (black ? juce::Colour (0xff26211e) : juce::Colour (0xff302a26));
+        g.fillRect (l.keyboardWidth, l.y (n), l.rollWidth, l.rowHeight);
+        g.setColour (black ? juce::Colour (0xff202020) : juce::Colour (0xffe8e4dc));
+        g.fillRect (0, l.y (n), l.keyboardWidth - 14, l.rowHeight - 1);
+
+        if (n % 12 == 0)
+        {
+            g.setColour (juce::Colour (0xffb0a898));
+            g.setFont (9.0f);
+            g.drawText (juce::MidiMessage::getMidiNoteName (n, true, true, 4), l.keyboardWidth - 14, l.y (n) - 2, 14,
+                        l.rowHeight + 4, juce::Justification::centredRight);
+        }
+    }
+}
+
+void drawNote (juce::Graphics& g, const Layout& l, const Note& n, juce::Colour c)
+{
+    const auto r = juce::Rectangle<float> (l.x (n.start), (float) l.y (n.number) + 1, std::max (2.0f, l.x (n.end) - l.x (n.start)),
+                                           (float) l.rowHeight - 2);
+    g.setColour (c.withMultipliedBrightness (0.6f + 0.4f * (float) n.velocity / 127.0f));
+    g.fillRoundedRectangle (r, 2.0f);
+    g.setColour (c.brighter (0.4f));
+    g.drawRoundedRectangle (r, 2.0f, 1.0f);
+}
+
+void drawLegend (juce::Graphics& g, int splitPoint)
+{
+    g.setFont (14.0f);
+    int lx = 10;
+    const std::pair<juce::Colour, juce::String> legend[] = {
+        { chordColour, "chord (left hand)" },
+        { melodyColour, "melody (right hand)" },
+        { voiceColour, "harmony voices" },
+        { splitColour, "split point " + juce::MidiMessage::getMidiNoteName (splitPoint, true, true, 4) },
+    };
+
+    for (auto& [colour, text] : legend)
+    {
+        g.setColour (colour);
+        g.fillRoundedRectangle ((float) lx, 14.0f, 14.0f, 12.0f, 2.0f);
+        g.setColour (juce::Colours::white);
+        g.drawText (text, lx + 20, 8, 200, 24, juce::Justification::centredLeft);
+        lx += 20 + g.getCurrentFont().getStringWidth (text) + 24;
+    }
+}
 } // namespace
 
 juce::Image drawPianoRoll (const Result& result, int splitPoint, int ticksPerQuarter)
@@ -120,92 +203,29 @@ juce::Image drawPianoRoll (const Result& result, int splitPoint, int ticksPerQua
 
     const auto inputNotes = notesOf (result.input, false, endTick);
     const auto voices = notesOf (result.output, true, endTick);
+    const Layout l (inputNotes, voices, splitPoint, ticksPerQuarter, endTick);
 
-    int low = 127, high = 0;
-    for (auto* list : { &inputNotes, &voices })
-        for (auto& n : *list)
-            low = std::min (low, n.number), high = std::max (high, n.number);
-    if (low > high)
-        low = 36, high = 84;
-    low = std::max (0, std::min (low, splitPoint) - 2);
-    high = std::min (127, std::max (high, splitPoint) + 2);
-
-    const int keyboardWidth = 48, legendHeight = 40, rowHeight = 8;
-    const int rollWidth = juce::jlimit (600, 2400, (int) (endTick / std::max (1, ticksPerQuarter) * 40));
-    const int width = keyboardWidth + rollWidth + 10;
-    const int height = legendHeight + (high - low + 1) * rowHeight + 10;
-
-    juce::Image image (juce::Image::RGB, width, height, true);
+    juce::Image image (juce::Image::RGB, l.width, l.height, true);
     juce::Graphics g (image);
     g.fillAll (juce::Colour (0xff1e1a18));
-
-    auto y = [&] (int note) { return legendHeight + (high - note) * rowHeight; };
-    auto x = [&] (double tick) { return keyboardWidth + (float) (tick / endTick * rollWidth); };
-
-    // Key rows: black keys darker, C rows named.
-    for (int n = low; n <= high; ++n)
-    {
-        const bool black = juce::MidiMessage::isMidiNoteBlack (n);
-        g.setColour (black ? juce::Colour (0xff26211e) : juce::Colour (0xff302a26));
-        g.fillRect (keyboardWidth, y (n), rollWidth, rowHeight);
-        g.setColour (black ? juce::Colour (0xff202020) : juce::Colour (0xffe8e4dc));
-        g.fillRect (0, y (n), keyboardWidth - 14, rowHeight - 1);
-
-        if (n % 12 == 0)
-        {
-            g.setColour (juce::Colour (0xffb0a898));
-            g.setFont (9.0f);
-            g.drawText (juce::MidiMessage::getMidiNoteName (n, true, true, 4), keyboardWidth - 14, y (n) - 2, 14, rowHeight + 4,
-                        juce::Justification::centredRight);
-        }
-    }
+    drawKeyRows (g, l);
 
     BarsAndBeats bars (result.source, ticksPerQuarter);
     g.setColour (juce::Colour (0xff4a433d));
     for (auto t : bars.barStarts (endTick))
-        g.drawVerticalLine ((int) x (t), (float) legendHeight, (float) height - 10);
-
-    const auto chordColour = juce::Colour (0xff4f8fd8), melodyColour = juce::Colour (0xfff0a030), voiceColour = juce::Colour (0xff60c878);
-
-    auto drawNote = [&] (const Note& n, juce::Colour c)
-    {
-        const auto r = juce::Rectangle<float> (x (n.start), (float) y (n.number) + 1, std::max (2.0f, x (n.end) - x (n.start)), (float) rowHeight - 2);
-        g.setColour (c.withMultipliedBrightness (0.6f + 0.4f * (float) n.velocity / 127.0f));
-        g.fillRoundedRectangle (r, 2.0f);
-        g.setColour (c.brighter (0.4f));
-        g.drawRoundedRectangle (r, 2.0f, 1.0f);
-    };
+        g.drawVerticalLine ((int) l.x (t), (float) l.legendHeight, (float) l.height - 10);
 
     for (auto& n : inputNotes)
-        drawNote (n, n.number < splitPoint ? chordColour : melodyColour);
+        drawNote (g, l, n, n.number < splitPoint ? chordColour : melodyColour);
     for (auto& n : voices)
-        drawNote (n, voiceColour);
+        drawNote (g, l, n, voiceColour);
 
     // The split point: the line between the chord area and the melody.
-    g.setColour (juce::Colour (0xffe04040));
-    const float splitY = (float) y (splitPoint) + rowHeight;
-    g.drawLine ((float) keyboardWidth, splitY, (float) (keyboardWidth + rollWidth), splitY, 2.0f);
+    g.setColour (splitColour);
+    const float splitY = (float) l.y (splitPoint) + l.rowHeight;
+    g.drawLine ((float) l.keyboardWidth, splitY, (float) (l.keyboardWidth + l.rollWidth), splitY, 2.0f);
 
-    // Legend.
-    g.setFont (14.0f);
-    int lx = 10;
-    const std::pair<juce::Colour, juce::String> legend[] = {
-        { chordColour, "chord (left hand)" },
-        { melodyColour, "melody (right hand)" },
-        { voiceColour, "harmony voices" },
-        { juce::Colour (0xffe04040), "split point " + juce::MidiMessage::getMidiNoteName (splitPoint, true, true, 4) },
-    };
-
-    for (auto& [colour, text] : legend)
-    {
-        g.setColour (colour);
-        g.fillRoundedRectangle ((float) lx, 14.0f, 14.0f, 12.0f, 2.0f);
-        g.setColour (juce::Colours::white);
-        const auto label = juce::String (text);
-        g.drawText (label, lx + 20, 8, 200, 24, juce::Justification::centredLeft);
-        lx += 20 + g.getCurrentFont().getStringWidth (label) + 24;
-    }
-
+    drawLegend (g, splitPoint);
     return image;
 }
 } // namespace render
