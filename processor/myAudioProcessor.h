@@ -120,6 +120,8 @@ private:
     juce::Array<HeldNote> soloNotes[128];
     NoteList harmonyNotes;
 
+    static constexpr int allNotesOffController = 123, allSoundOffController = 120;
+
     enum class Area : int8_t { none, chord, solo };
 
     /** The area of a held key and the channel of its first note-on: a key

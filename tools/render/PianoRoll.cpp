@@ -88,13 +88,11 @@ std::vector<Note> notesOf (const std::vector<TimedEvent>& events, bool voices, d
 
     for (auto& e : events)
     {
-        if (e.bytes.size() < 3 || (e.bytes[0] & 0xe0) != 0x80 || e.isVoice != voices)
+        if (! isNoteEvent (e.bytes) || e.isVoice != voices)
             continue;
 
         const auto key = std::make_pair (e.bytes[0] & 0x0f, (int) e.bytes[1]);
-        const bool on = (e.bytes[0] & 0xf0) == 0x90 && e.bytes[2] > 0;
-
-        if (on)
+        if (isNoteOn (e.bytes))
         {
             open[key].push_back (notes.size());
             notes.push_back ({ e.tick, endTick, e.bytes[1], e.bytes[2] });

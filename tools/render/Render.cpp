@@ -69,8 +69,6 @@ void writeAtomically (const std::string& path, const std::function<bool (juce::O
         throw Error ("cannot write " + path);
 }
 
-bool isNoteEvent (const std::vector<uint8_t>& b) { return b.size() >= 3 && (b[0] & 0xe0) == 0x80; }
-bool isNoteOn (const std::vector<uint8_t>& b) { return isNoteEvent (b) && (b[0] & 0xf0) == 0x90 && b[2] > 0; }
 
 /** Whether an output event is the plug-in's copy of an input event (possibly re-channelled). */
 bool isCopyOf (const std::vector<uint8_t>& out, const std::vector<uint8_t>& in)

@@ -49,6 +49,9 @@ struct TimedEvent
     bool isVoice = false; // output only: a harmony voice, not a copy of an input event
 };
 
+inline bool isNoteEvent (const std::vector<uint8_t>& b) { return b.size() >= 3 && (b[0] & 0xe0) == 0x80; }
+inline bool isNoteOn (const std::vector<uint8_t>& b) { return isNoteEvent (b) && (b[0] & 0xf0) == 0x90 && b[2] > 0; }
+
 struct Result
 {
     juce::MidiFile source; // the input file as read
