@@ -98,17 +98,14 @@ std::unique_ptr<juce::Label> myAudioProcessorEditor::makeCaption (const char* na
     auto label = makeControl<juce::Label> (*this, name, juce::String(), text);
     label->setFont (juce::Font (15.0f, juce::Font::plain));
     label->setJustificationType (juce::Justification::centredLeft);
-    label->setEditable (false, false, false);
     label->setColour (juce::Label::textColourId, juce::Colours::white);
     return label;
 }
 
 void myAudioProcessorEditor::createSplitPointDisplay()
 {
-    splitPointLabel = makeControl<juce::Label> (*this, "splitPointLabel");
-    splitPointLabel->setFont (juce::Font (15.0f, juce::Font::plain));
+    splitPointLabel = makeCaption ("splitPointLabel", "");
     splitPointLabel->setJustificationType (juce::Justification::centredRight);
-    splitPointLabel->setEditable (false, false, false);
     splitPointLabel->setColour (juce::Label::backgroundColourId, juce::Colours::white);
     splitPointLabel->setColour (juce::Label::textColourId, juce::Colours::black);
     splitPointLabel->setColour (juce::Label::outlineColourId, juce::Colours::grey);

@@ -3,6 +3,14 @@
 // The primitives the shared host-window walk runs on, one set per window
 // system (NativeWindowsWin32.cpp, NativeWindowsX11.cpp). Message thread only.
 
+#include <atomic>
+
+namespace NativeWindows::detail
+{
+/** The editors using the wheel hook (NativeWindows.cpp). */
+extern std::atomic<int> wheelHookUsers;
+} // namespace NativeWindows::detail
+
 namespace NativeWindows::platform
 {
 /** The parent the walk may continue to, or null at the top (and, on Windows,

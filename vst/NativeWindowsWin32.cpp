@@ -6,17 +6,11 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <atomic>
 
 #include <windows.h>
 
 namespace NativeWindows
 {
-namespace detail
-{
-extern std::atomic<int> wheelHookUsers;
-} // namespace detail
-
 using detail::wheelHookUsers;
 
 namespace

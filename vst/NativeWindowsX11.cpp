@@ -7,18 +7,12 @@
 
 #include <juce_core/juce_core.h>
 
-#include <atomic>
 #include <mutex>
 
 #include <X11/Xlib.h>
 
 namespace NativeWindows
 {
-namespace detail
-{
-extern std::atomic<int> wheelHookUsers;
-} // namespace detail
-
 using detail::wheelHookUsers;
 
 namespace
