@@ -42,10 +42,12 @@ std::string validUtf8 (const char* bytes, size_t length)
         size_t extra = 0;
         uint32_t lowest = 0;
 
+        // clang-format off
         if (lead < 0x80)                        { result += (char) lead; ++i; continue; }
         if (lead >= 0xc2 && lead <= 0xdf)       { extra = 1; lowest = 0x80; }
         else if (lead >= 0xe0 && lead <= 0xef)  { extra = 2; lowest = 0x800; }
         else if (lead >= 0xf0 && lead <= 0xf4)  { extra = 3; lowest = 0x10000; }
+        // clang-format on
 
         bool ok = extra > 0;
         uint32_t codePoint = lead & (0x3fu >> extra);

@@ -106,12 +106,14 @@ StrdupFn realStrdup;
 HeapAllocFn realHeapAlloc;
 HeapReAllocFn realHeapReAlloc;
 
+// clang-format off
 void* __cdecl countingMalloc (std::size_t n) { noteAllocation(); return realMalloc (n); }
 void* __cdecl countingCalloc (std::size_t n, std::size_t size) { noteAllocation(); return realCalloc (n, size); }
 void* __cdecl countingRealloc (void* p, std::size_t n) { noteAllocation(); return realRealloc (p, n); }
 char* __cdecl countingStrdup (const char* s) { noteAllocation(); return realStrdup (s); }
 LPVOID WINAPI countingHeapAlloc (HANDLE h, DWORD f, SIZE_T n) { noteAllocation(); return realHeapAlloc (h, f, n); }
 LPVOID WINAPI countingHeapReAlloc (HANDLE h, DWORD f, LPVOID p, SIZE_T n) { noteAllocation(); return realHeapReAlloc (h, f, p, n); }
+// clang-format on
 
 void* replacementFor (const char* name)
 {

@@ -36,6 +36,7 @@ intptr_t AudioEffect::dispatcher (int32_t opcode, int32_t index, intptr_t value,
 {
     switch (opcode)
     {
+        // clang-format off
         case effOpen:               open(); break;
         case effClose:              close(); break;
         case effSetProgram:         if (value < numPrograms) setProgram ((int32_t) value); break;
@@ -52,6 +53,7 @@ intptr_t AudioEffect::dispatcher (int32_t opcode, int32_t index, intptr_t value,
         case effGetChunk:           return getChunk (static_cast<void**> (ptr), index != 0);
         case effSetChunk:           return setChunk (ptr, (int32_t) value, index != 0);
         default:                    break;
+        // clang-format on
     }
 
     return 0;
