@@ -46,7 +46,8 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     ccHarmonyBox = makeBox ("ccHarmonyBox", "Controller that switches the harmony voices: value 64 or more turns them on, 63 or less off", 127);
     ccHarmonyLabel = makeCaption ("ccHarmonyLabel", "CC Harmony on/off");
     maxVoicesBox = makeBox ("maxVoicesBox", "Most notes in the solo area at once: held melody keys plus harmony voices; "
-                                            "the lowest voices are left out first", 10);
+                                            "the lowest voices are left out first",
+                            10);
     maxVoicesLabel = makeCaption ("maxVoicesLabel", "Max. Solo voices");
 
     backgroundImage = juce::ImageCache::getFromMemory (PolyquintaBinaryData::background_png, PolyquintaBinaryData::background_pngSize);

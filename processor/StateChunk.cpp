@@ -24,7 +24,8 @@ bool declaresEntities (const std::string& text)
 
     return std::search (text.begin(), text.end(), marker.begin(), marker.end(), [] (char a, char b) {
                return std::tolower ((unsigned char) a) == b;
-           }) != text.end();
+           })
+           != text.end();
 }
 
 // The framework's UTF-8 walker skips continuation bytes without looking at
@@ -206,8 +207,7 @@ int nestingDepth (const char* text, size_t length)
     int depth = 0, deepest = 0;
     size_t i = 0;
 
-    auto skipPast = [&] (const char* terminator)
-    {
+    auto skipPast = [&] (const char* terminator) {
         const std::string_view rest (text + i, length - i);
         const auto found = rest.find (terminator);
         i = found == std::string_view::npos ? length : i + found + std::strlen (terminator);
@@ -223,9 +223,21 @@ int nestingDepth (const char* text, size_t length)
 
         const std::string_view rest (text + i, length - i);
 
-        if (rest.rfind ("<!--", 0) == 0)        { skipPast ("-->"); continue; }
-        if (rest.rfind ("<![CDATA[", 0) == 0)   { skipPast ("]]>"); continue; }
-        if (rest.rfind ("<?", 0) == 0)          { skipPast ("?>"); continue; }
+        if (rest.rfind ("<!--", 0) == 0)
+        {
+            skipPast ("-->");
+            continue;
+        }
+        if (rest.rfind ("<![CDATA[", 0) == 0)
+        {
+            skipPast ("]]>");
+            continue;
+        }
+        if (rest.rfind ("<?", 0) == 0)
+        {
+            skipPast ("?>");
+            continue;
+        }
 
         const bool closing = rest.size() > 1 && rest[1] == '/';
         const bool declaration = rest.size() > 1 && rest[1] == '!';
@@ -236,9 +248,15 @@ int nestingDepth (const char* text, size_t length)
 
         for (; j < length; ++j)
         {
-            if (quote != 0)          { if (text[j] == quote) quote = 0; }
-            else if (text[j] == '"' || text[j] == '\'') quote = text[j];
-            else if (text[j] == '>') break;
+            if (quote != 0)
+            {
+                if (text[j] == quote)
+                    quote = 0;
+            }
+            else if (text[j] == '"' || text[j] == '\'')
+                quote = text[j];
+            else if (text[j] == '>')
+                break;
         }
 
         const bool selfClosing = j < length && text[j - 1] == '/';

@@ -122,7 +122,12 @@ private:
 
     static constexpr int allNotesOffController = 123, allSoundOffController = 120;
 
-    enum class Area : int8_t { none, chord, solo };
+    enum class Area : int8_t
+    {
+        none,
+        chord,
+        solo
+    };
 
     /** The area of a held key and the channel of its first note-on: a key
         struck again before its release stays there. Kept until every strike
@@ -131,7 +136,7 @@ private:
     struct KeyRoute
     {
         Area area = Area::none;
-        int8_t channel = 0;  // 1..16, or 0 when the note-on was not passed on
+        int8_t channel = 0; // 1..16, or 0 when the note-on was not passed on
         int16_t strikes = 0; // note-ons not yet released, from every input channel
     };
 
@@ -185,9 +190,9 @@ private:
     std::array<KeyRoute, 128> keyRoutes {};
     std::array<std::array<Strike, 128>, 16> strikes {}; // by input channel and key
     std::array<juce::uint8, 128> chordStrikes {}; // entries of each key in chordNotes
-    std::array<juce::uint64, 2> soloKeysDown {};  // keys whose soloNotes list is not empty
+    std::array<juce::uint64, 2> soloKeysDown {}; // keys whose soloNotes list is not empty
     int numSoloKeysDown = 0;
-    int harmonyChannel = 2;     // the channel on which harmonyNotes were sent
+    int harmonyChannel = 2; // the channel on which harmonyNotes were sent
     int firstSoundingVoice = 0; // harmonyNotes below it were left out by the cap
     BlockOutput output;
 

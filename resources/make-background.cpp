@@ -13,7 +13,7 @@
 namespace
 {
 constexpr int width = 996, height = 250;
-constexpr int bandBottom = 61;   // rows 0..60 are the title band
+constexpr int bandBottom = 61; // rows 0..60 are the title band
 constexpr int frame = 3;
 const juce::Colour frameColour (128, 30, 0);
 
@@ -48,9 +48,9 @@ void drawHoneycomb (juce::Graphics& g)
     juce::Graphics::ScopedSaveState save (g);
     g.reduceClipRegion (panel);
 
-    const float r = 11.0f;                       // hexagon radius
-    const float dx = r * std::sqrt (3.0f);       // column spacing
-    const float dy = r * 1.5f;                   // row spacing
+    const float r = 11.0f; // hexagon radius
+    const float dx = r * std::sqrt (3.0f); // column spacing
+    const float dy = r * 1.5f; // row spacing
 
     for (int row = -1; row * dy < (float) height + r; ++row)
     {

@@ -18,12 +18,14 @@ namespace
 {
 intptr_t VSTCALLBACK realtimeHost (AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
 {
-    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetCurrentProcessLevel ? 2 : 0;
+    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetCurrentProcessLevel ? 2
+                                                                                             : 0;
 }
 
 intptr_t VSTCALLBACK offlineHost (AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
 {
-    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetCurrentProcessLevel ? kVstProcessLevelOffline : 0;
+    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetCurrentProcessLevel ? kVstProcessLevelOffline
+                                                                                             : 0;
 }
 
 struct Adapter
@@ -103,7 +105,7 @@ TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
         return set;
     };
 
-   #if defined(_WIN32)
+#if defined(_WIN32)
     // Windows: "normal" (0) down to "lowest" (-2) count as an ordinary thread.
     for (int priority : { THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_LOWEST })
     {
@@ -116,7 +118,7 @@ TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
         ASSERT_TRUE (firstBlockAt ([&] { return SetThreadPriority (GetCurrentThread(), priority) != 0; }));
         EXPECT_FALSE (a.processor().isNonRealtime()) << priority;
     }
-   #else
+#else
     const bool raised = firstBlockAt ([] {
         sched_param param {};
         param.sched_priority = 10;
@@ -127,7 +129,7 @@ TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
     {
         EXPECT_FALSE (a.processor().isNonRealtime());
     }
-   #endif
+#endif
 }
 
 TEST (Adapter, SpeakerArrangementNames)
@@ -162,11 +164,15 @@ TEST (Text, CutAtTheBufferNeverInsideACharacter)
     char buffer[16];
     std::memset (buffer, 0x7f, sizeof (buffer));
 
-    VstText::copy (juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f" "e"), buffer, 4); // "Größe"
+    VstText::copy (juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f"
+                                           "e"),
+                   buffer, 4); // "Größe"
     EXPECT_STREQ (buffer, "Gr");
     EXPECT_EQ (buffer[3], 0x7f);
 
-    VstText::copy (juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f" "e"), buffer, 5);
+    VstText::copy (juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f"
+                                           "e"),
+                   buffer, 5);
     EXPECT_STREQ (buffer, "Gr\xc3\xb6");
 
     VstText::copy ("Polyquinta", buffer, 1);

@@ -92,10 +92,10 @@ const bool hooksInstalled = [] {
 // there are pointed at counting forwarders.
 namespace
 {
-using MallocFn = void* (__cdecl*) (std::size_t);
-using CallocFn = void* (__cdecl*) (std::size_t, std::size_t);
-using ReallocFn = void* (__cdecl*) (void*, std::size_t);
-using StrdupFn = char* (__cdecl*) (const char*);
+using MallocFn = void*(__cdecl*) (std::size_t);
+using CallocFn = void*(__cdecl*) (std::size_t, std::size_t);
+using ReallocFn = void*(__cdecl*) (void*, std::size_t);
+using StrdupFn = char*(__cdecl*) (const char*);
 using HeapAllocFn = LPVOID (WINAPI*) (HANDLE, DWORD, SIZE_T);
 using HeapReAllocFn = LPVOID (WINAPI*) (HANDLE, DWORD, LPVOID, SIZE_T);
 
@@ -117,11 +117,18 @@ LPVOID WINAPI countingHeapReAlloc (HANDLE h, DWORD f, LPVOID p, SIZE_T n) { note
 
 void* replacementFor (const char* name)
 {
-    struct Entry { const char* name; void* function; };
+    struct Entry
+    {
+        const char* name;
+        void* function;
+    };
     static const Entry entries[] = {
-        { "malloc", (void*) countingMalloc },   { "calloc", (void*) countingCalloc },
-        { "realloc", (void*) countingRealloc }, { "_strdup", (void*) countingStrdup },
-        { "HeapAlloc", (void*) countingHeapAlloc }, { "HeapReAlloc", (void*) countingHeapReAlloc },
+        { "malloc", (void*) countingMalloc },
+        { "calloc", (void*) countingCalloc },
+        { "realloc", (void*) countingRealloc },
+        { "_strdup", (void*) countingStrdup },
+        { "HeapAlloc", (void*) countingHeapAlloc },
+        { "HeapReAlloc", (void*) countingHeapReAlloc },
     };
 
     for (auto& e : entries)
@@ -198,62 +205,62 @@ void patchLoadedModules()
 // glibc's own entry points, so that the replacements can forward to them.
 extern "C"
 {
-void* __libc_malloc (std::size_t);
-void* __libc_calloc (std::size_t, std::size_t);
-void* __libc_realloc (void*, std::size_t);
-void* __libc_memalign (std::size_t, std::size_t);
-void __libc_free (void*);
+    void* __libc_malloc (std::size_t);
+    void* __libc_calloc (std::size_t, std::size_t);
+    void* __libc_realloc (void*, std::size_t);
+    void* __libc_memalign (std::size_t, std::size_t);
+    void __libc_free (void*);
 
-void* malloc (std::size_t size)
-{
-    noteAllocation();
-    return __libc_malloc (size);
+    void* malloc (std::size_t size)
+    {
+        noteAllocation();
+        return __libc_malloc (size);
+    }
+
+    void* calloc (std::size_t n, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_calloc (n, size);
+    }
+
+    void* realloc (void* p, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_realloc (p, size);
+    }
+
+    void* memalign (std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_memalign (alignment, size);
+    }
+
+    void* aligned_alloc (std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        return __libc_memalign (alignment, size);
+    }
+
+    int posix_memalign (void** out, std::size_t alignment, std::size_t size)
+    {
+        noteAllocation();
+        *out = __libc_memalign (alignment, size);
+        return *out != nullptr ? 0 : 12; // ENOMEM
+    }
+
+    void free (void* p)
+    {
+        __libc_free (p);
+    }
 }
 
-void* calloc (std::size_t n, std::size_t size)
-{
-    noteAllocation();
-    return __libc_calloc (n, size);
-}
-
-void* realloc (void* p, std::size_t size)
-{
-    noteAllocation();
-    return __libc_realloc (p, size);
-}
-
-void* memalign (std::size_t alignment, std::size_t size)
-{
-    noteAllocation();
-    return __libc_memalign (alignment, size);
-}
-
-void* aligned_alloc (std::size_t alignment, std::size_t size)
-{
-    noteAllocation();
-    return __libc_memalign (alignment, size);
-}
-
-int posix_memalign (void** out, std::size_t alignment, std::size_t size)
-{
-    noteAllocation();
-    *out = __libc_memalign (alignment, size);
-    return *out != nullptr ? 0 : 12; // ENOMEM
-}
-
-void free (void* p)
-{
-    __libc_free (p);
-}
-}
-
-// The calls that block or enter the kernel, forwarded to the C library's own.
-#include <dlfcn.h>
-#include <pthread.h>
-#include <semaphore.h>
-#include <sys/syscall.h>
-#include <time.h>
-#include <unistd.h>
+    // The calls that block or enter the kernel, forwarded to the C library's own.
+ #include <dlfcn.h>
+ #include <pthread.h>
+ #include <semaphore.h>
+ #include <sys/syscall.h>
+ #include <time.h>
+ #include <unistd.h>
 
 namespace
 {
@@ -287,36 +294,88 @@ const RealCalls& real()
 [[maybe_unused]] const bool realCallsFound = (real(), true);
 } // namespace
 
-// Visible to the plug-in the test host loads, whatever the build's default.
-#define exported __attribute__ ((visibility ("default")))
+    // Visible to the plug-in the test host loads, whatever the build's default.
+ #define exported __attribute__ ((visibility ("default")))
 
 extern "C"
 {
-exported ssize_t read (int fd, void* buffer, size_t n) { noteBlockingCall(); return syscall (SYS_read, fd, buffer, n); }
-exported ssize_t write (int fd, const void* buffer, size_t n) { noteBlockingCall(); return syscall (SYS_write, fd, buffer, n); }
-exported int nanosleep (const timespec* t, timespec* rest) { noteBlockingCall(); return (int) syscall (SYS_nanosleep, t, rest); }
-exported int clock_nanosleep (clockid_t c, int flags, const timespec* t, timespec* rest)
-{
-    noteBlockingCall();
-    return syscall (SYS_clock_nanosleep, c, flags, t, rest) == 0 ? 0 : errno;
-}
-exported int usleep (useconds_t us)
-{
-    noteBlockingCall();
-    const timespec t { (time_t) (us / 1000000), (long) (us % 1000000) * 1000 };
-    return (int) syscall (SYS_nanosleep, &t, nullptr);
-}
-exported int sched_yield() { noteBlockingCall(); return (int) syscall (SYS_sched_yield); }
+    exported ssize_t read (int fd, void* buffer, size_t n)
+    {
+        noteBlockingCall();
+        return syscall (SYS_read, fd, buffer, n);
+    }
+    exported ssize_t write (int fd, const void* buffer, size_t n)
+    {
+        noteBlockingCall();
+        return syscall (SYS_write, fd, buffer, n);
+    }
+    exported int nanosleep (const timespec* t, timespec* rest)
+    {
+        noteBlockingCall();
+        return (int) syscall (SYS_nanosleep, t, rest);
+    }
+    exported int clock_nanosleep (clockid_t c, int flags, const timespec* t, timespec* rest)
+    {
+        noteBlockingCall();
+        return syscall (SYS_clock_nanosleep, c, flags, t, rest) == 0 ? 0 : errno;
+    }
+    exported int usleep (useconds_t us)
+    {
+        noteBlockingCall();
+        const timespec t { (time_t) (us / 1000000), (long) (us % 1000000) * 1000 };
+        return (int) syscall (SYS_nanosleep, &t, nullptr);
+    }
+    exported int sched_yield()
+    {
+        noteBlockingCall();
+        return (int) syscall (SYS_sched_yield);
+    }
 
-exported int pthread_mutex_lock (pthread_mutex_t* m) { noteMutexLock(); return real().mutexLock (m); }
-exported int pthread_mutex_trylock (pthread_mutex_t* m) { noteMutexLock(); return real().mutexTryLock (m); }
-exported int pthread_cond_wait (pthread_cond_t* c, pthread_mutex_t* m) { noteBlockingCall(); return real().condWait (c, m); }
-exported int pthread_cond_timedwait (pthread_cond_t* c, pthread_mutex_t* m, const timespec* t) { noteBlockingCall(); return real().condTimedWait (c, m, t); }
-exported int pthread_cond_signal (pthread_cond_t* c) { noteBlockingCall(); return real().condSignal (c); }
-exported int pthread_cond_broadcast (pthread_cond_t* c) { noteBlockingCall(); return real().condBroadcast (c); }
-exported int sem_wait (sem_t* s) { noteBlockingCall(); return real().semWait (s); }
-exported int sem_timedwait (sem_t* s, const timespec* t) { noteBlockingCall(); return real().semTimedWait (s, t); }
-exported int sem_post (sem_t* s) { noteBlockingCall(); return real().semPost (s); }
+    exported int pthread_mutex_lock (pthread_mutex_t* m)
+    {
+        noteMutexLock();
+        return real().mutexLock (m);
+    }
+    exported int pthread_mutex_trylock (pthread_mutex_t* m)
+    {
+        noteMutexLock();
+        return real().mutexTryLock (m);
+    }
+    exported int pthread_cond_wait (pthread_cond_t* c, pthread_mutex_t* m)
+    {
+        noteBlockingCall();
+        return real().condWait (c, m);
+    }
+    exported int pthread_cond_timedwait (pthread_cond_t* c, pthread_mutex_t* m, const timespec* t)
+    {
+        noteBlockingCall();
+        return real().condTimedWait (c, m, t);
+    }
+    exported int pthread_cond_signal (pthread_cond_t* c)
+    {
+        noteBlockingCall();
+        return real().condSignal (c);
+    }
+    exported int pthread_cond_broadcast (pthread_cond_t* c)
+    {
+        noteBlockingCall();
+        return real().condBroadcast (c);
+    }
+    exported int sem_wait (sem_t* s)
+    {
+        noteBlockingCall();
+        return real().semWait (s);
+    }
+    exported int sem_timedwait (sem_t* s, const timespec* t)
+    {
+        noteBlockingCall();
+        return real().semTimedWait (s, t);
+    }
+    exported int sem_post (sem_t* s)
+    {
+        noteBlockingCall();
+        return real().semPost (s);
+    }
 }
 #endif
 

@@ -93,8 +93,10 @@ TEST (EditorLayout, ControlsTextsAndBounds)
     EXPECT_EQ (editor->getHeight(), 250);
 
     const std::pair<const char*, const char*> captions[] = {
-        { "chordChannelLabel", "MIDI channel out chord" }, { "soloChannelLabel", "MIDI channel out solo" },
-        { "splitPointTitle", "Splitpoint" },               { "ccHarmonyLabel", "CC Harmony on/off" },
+        { "chordChannelLabel", "MIDI channel out chord" },
+        { "soloChannelLabel", "MIDI channel out solo" },
+        { "splitPointTitle", "Splitpoint" },
+        { "ccHarmonyLabel", "CC Harmony on/off" },
         { "maxVoicesLabel", "Max. Solo voices" },
     };
     for (auto [name, text] : captions)
@@ -149,7 +151,8 @@ struct BarCase
     juce::Rectangle<int> chordBar, soloBar; // an empty chord bar: none drawn
 };
 
-class SplitBars : public ::testing::TestWithParam<BarCase> {};
+class SplitBars : public ::testing::TestWithParam<BarCase>
+{};
 
 TEST_P (SplitBars, AtTheirExactRectangles)
 {
@@ -195,8 +198,7 @@ INSTANTIATE_TEST_SUITE_P (Editor, SplitBars,
                                              BarCase { INT32_MIN, {}, { 0, 229, 986, 10 } },
                                              BarCase { 128, { 10, 229, 976, 10 }, {} },
                                              BarCase { INT32_MAX, { 10, 229, 976, 10 }, {} }),
-                          [] (const auto& info)
-                          {
+                          [] (const auto& info) {
                               const auto n = info.param.splitPoint;
                               return (n < 0 ? "SplitMinus" : "Split") + std::to_string (std::abs ((int64_t) n));
                           });
@@ -210,8 +212,7 @@ TEST (EditorLayout, BoxesShowEveryStoredValueOrNothing)
         auto editor = editorFor (p);
         snapshot (*editor);
 
-        for (auto [name, items] : { std::pair ("chordChannelBox", 16), { "soloChannelBox", 16 },
-                                    { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } })
+        for (auto [name, items] : { std::pair ("chordChannelBox", 16), { "soloChannelBox", 16 }, { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } })
         {
             const auto expected = value >= 1 && value <= items ? juce::String (value) : juce::String();
             EXPECT_EQ (control<juce::ComboBox> (*editor, name).getText(), expected) << name << " " << value;
@@ -266,9 +267,13 @@ TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
     myAudioProcessor p;
     auto editor = editorFor (p);
 
-    struct Choice { const char* box; int item; std::atomic<int32_t>* setting; };
-    const Choice choices[] = { { "chordChannelBox", 5, &p.chanOutChord }, { "soloChannelBox", 9, &p.chanOutSolo },
-                               { "ccHarmonyBox", 64, &p.ccHarmonyCtl },    { "maxVoicesBox", 1, &p.maxSoloVoices } };
+    struct Choice
+    {
+        const char* box;
+        int item;
+        std::atomic<int32_t>* setting;
+    };
+    const Choice choices[] = { { "chordChannelBox", 5, &p.chanOutChord }, { "soloChannelBox", 9, &p.chanOutSolo }, { "ccHarmonyBox", 64, &p.ccHarmonyCtl }, { "maxVoicesBox", 1, &p.maxSoloVoices } };
 
     for (auto& choice : choices)
     {

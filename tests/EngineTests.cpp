@@ -18,7 +18,7 @@ struct Block
 
     Events in;
     std::optional<Events> out; // none: not checked
-    Setup before;              // settings changed under the player's hands
+    Setup before; // settings changed under the player's hands
 };
 
 struct Script
@@ -53,7 +53,8 @@ Events operator+ (Events a, const Events& b)
 
 const Events cMajor = chord ({ 36, 40, 43 });
 
-class Scripts : public ::testing::TestWithParam<Script> {};
+class Scripts : public ::testing::TestWithParam<Script>
+{};
 
 TEST_P (Scripts, SendExactlyTheseEvents)
 {
@@ -240,7 +241,8 @@ struct VoicingExample
     std::vector<int> voices, turnedOn;
 };
 
-class WorkedExamples : public ::testing::TestWithParam<VoicingExample> {};
+class WorkedExamples : public ::testing::TestWithParam<VoicingExample>
+{};
 
 TEST_P (WorkedExamples, VoicesAndCap)
 {

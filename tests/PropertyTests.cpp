@@ -52,7 +52,8 @@ struct Performance
     Event randomController (int position, int harmonyController)
     {
         const int roll = uniform (0, 9);
-        const int controller = roll < 4 ? harmonyController : roll < 5 ? 123 : uniform (0, 127);
+        const int controller = roll < 4 ? harmonyController : roll < 5 ? 123
+                                                                       : uniform (0, 127);
         return cc (uniform (1, 16), controller, uniform (0, 127), position);
     }
 

@@ -98,7 +98,8 @@ struct TextCase
     int32_t splitPoint;
 };
 
-class ChunkTexts : public ::testing::TestWithParam<TextCase> {};
+class ChunkTexts : public ::testing::TestWithParam<TextCase>
+{};
 
 TEST_P (ChunkTexts, GiveThisSplitPoint)
 {
@@ -116,33 +117,12 @@ std::string nested (const std::string& tag, int depth, const std::string& inside
 }
 
 INSTANTIATE_TEST_SUITE_P (Reader, ChunkTexts, ::testing::Values (
-    // tags, case and structure
-    TextCase { "<Root><SPLITPOINT>60</SPLITPOINT></Root>", 60 },
-    TextCase { "<Root><SplitPoint>61</SplitPoint></Root>", 61 },
-    TextCase { "<Root><splitPoint a=\"1\">63</splitPoint></Root>", 63 },
-    TextCase { "<Root splitPoint=\"60\" chordThru=\"0\"/>", 48 },
-    TextCase { split ("<b>6</b>4"), 64 },
-    TextCase { "<Root><x><splitPoint>65</splitPoint></x></Root>", 48 },
-    TextCase { "<Root><splitPoint>40</splitPoint><splitPoint>50</splitPoint></Root>", 50 },
-    TextCase { split (nested ("b", 50, "66")), 66 },
-    TextCase { "<?xml version=\"1.0\"?><?app something?>" + split ("61"), 61 },
-    TextCase { split ("<?pi?>61"), 48 },
-    // value texts
-    TextCase { split (" 60 "), 60 }, TextCase { split ("\t\n60"), 60 }, TextCase { split ("60abc"), 60 },
-    TextCase { split ("+60"), 60 }, TextCase { split ("-7"), -7 }, TextCase { split ("abc"), 0 },
-    TextCase { split (""), 0 }, TextCase { split ("- 5"), 0 },
-    TextCase { split ("99999999999"), 2147483647 }, TextCase { split ("-99999999999"), -2147483647 - 1 },
-    TextCase { split ("-2147483648"), -2147483647 - 1 }, TextCase { split ("000000000000000000000000000000042"), 42 },
-    TextCase { split (std::string (100000, '9')), 2147483647 },
-    // references must be well formed; a fault anywhere keeps the whole chunk out
-    TextCase { "<Root><splitPoint>6&#48;</splitPoint><x>&amp;&lt;&#x41;</x></Root>", 60 },
-    TextCase { "<Root><splitPoint>60</splitPoint><x>rock & roll</x></Root>", 48 },
-    TextCase { "<Root><splitPoint>60</splitPoint><x>&<y>;</x></Root>", 48 },
-    TextCase { split ("60&#x"), 48 },
-    TextCase { "<Root><chordThru>0</chordThru><splitPoint>60</Root>", 48 },
-    TextCase { "<!DOCTYPE r [<!ENTITY X \"&?X;\">]><r><splitPoint>&X;</splitPoint></r>", 48 },
-    TextCase { "<Root>" + nested ("a", 200000, "") + "</Root>", 48 },
-    TextCase { "", 48 }, TextCase { "not xml at all", 48 }));
+                                                  // tags, case and structure
+                                                  TextCase { "<Root><SPLITPOINT>60</SPLITPOINT></Root>", 60 }, TextCase { "<Root><SplitPoint>61</SplitPoint></Root>", 61 }, TextCase { "<Root><splitPoint a=\"1\">63</splitPoint></Root>", 63 }, TextCase { "<Root splitPoint=\"60\" chordThru=\"0\"/>", 48 }, TextCase { split ("<b>6</b>4"), 64 }, TextCase { "<Root><x><splitPoint>65</splitPoint></x></Root>", 48 }, TextCase { "<Root><splitPoint>40</splitPoint><splitPoint>50</splitPoint></Root>", 50 }, TextCase { split (nested ("b", 50, "66")), 66 }, TextCase { "<?xml version=\"1.0\"?><?app something?>" + split ("61"), 61 }, TextCase { split ("<?pi?>61"), 48 },
+                                                  // value texts
+                                                  TextCase { split (" 60 "), 60 }, TextCase { split ("\t\n60"), 60 }, TextCase { split ("60abc"), 60 }, TextCase { split ("+60"), 60 }, TextCase { split ("-7"), -7 }, TextCase { split ("abc"), 0 }, TextCase { split (""), 0 }, TextCase { split ("- 5"), 0 }, TextCase { split ("99999999999"), 2147483647 }, TextCase { split ("-99999999999"), -2147483647 - 1 }, TextCase { split ("-2147483648"), -2147483647 - 1 }, TextCase { split ("000000000000000000000000000000042"), 42 }, TextCase { split (std::string (100000, '9')), 2147483647 },
+                                                  // references must be well formed; a fault anywhere keeps the whole chunk out
+                                                  TextCase { "<Root><splitPoint>6&#48;</splitPoint><x>&amp;&lt;&#x41;</x></Root>", 60 }, TextCase { "<Root><splitPoint>60</splitPoint><x>rock & roll</x></Root>", 48 }, TextCase { "<Root><splitPoint>60</splitPoint><x>&<y>;</x></Root>", 48 }, TextCase { split ("60&#x"), 48 }, TextCase { "<Root><chordThru>0</chordThru><splitPoint>60</Root>", 48 }, TextCase { "<!DOCTYPE r [<!ENTITY X \"&?X;\">]><r><splitPoint>&X;</splitPoint></r>", 48 }, TextCase { "<Root>" + nested ("a", 200000, "") + "</Root>", 48 }, TextCase { "", 48 }, TextCase { "not xml at all", 48 }));
 
 TEST (StateReading, EveryKeyAndOnlyTheKeysPresent)
 {
@@ -201,8 +181,7 @@ TEST (StateReadingHostile, NeverCrashesNorReadsOutside)
     EXPECT_EQ (settingsOf (p), defaults);
 
     // Exactly sized heap copies, so that an overread shows under AddressSanitizer.
-    auto loadExact = [] (const std::vector<uint8_t>& bytes)
-    {
+    auto loadExact = [] (const std::vector<uint8_t>& bytes) {
         std::unique_ptr<uint8_t[]> copy (new uint8_t[bytes.size()]);
         std::memcpy (copy.get(), bytes.data(), bytes.size());
         myAudioProcessor q;
@@ -214,7 +193,8 @@ TEST (StateReadingHostile, NeverCrashesNorReadsOutside)
     loadExact (chunkWithText ("<Root><splitPoint>6", 0x7fffffff, false));
     loadExact (chunkWithText ("<Root><splitPoint>\xf0\x9f", 1000, false));
     // Not UTF-8: stray continuation bytes, a truncated sequence, overlong forms.
-    loadedText ("<Root><chordThru>\xff\xfe</chordThru><splitPoint>\xc0\xaf" "55</splitPoint></Root>");
+    loadedText ("<Root><chordThru>\xff\xfe</chordThru><splitPoint>\xc0\xaf"
+                "55</splitPoint></Root>");
     loadedText (split ("55") + "\xe2\x82");
     loadedText ("<\x80\x80\x80>");
 

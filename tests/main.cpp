@@ -11,11 +11,11 @@ int main (int argc, char** argv)
 {
     ::testing::InitGoogleTest (&argc, argv);
 
-   #if ! defined(_WIN32)
+#if ! defined(_WIN32)
     // Like every real host, keep X errors from ending the process: a bare Xvfb
     // without a window manager lacks atoms that window creation refers to.
     XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
-   #endif
+#endif
 
     // The calling thread becomes the message thread, as the host's UI thread does.
     juce::ScopedJuceInitialiser_GUI gui;

@@ -53,7 +53,7 @@ intptr_t AudioEffect::dispatcher (int32_t opcode, int32_t index, intptr_t value,
         case effGetChunk:           return getChunk (static_cast<void**> (ptr), index != 0);
         case effSetChunk:           return setChunk (ptr, (int32_t) value, index != 0);
         default:                    break;
-        // clang-format on
+            // clang-format on
     }
 
     return 0;
@@ -65,29 +65,31 @@ intptr_t AudioEffectX::dispatcher (int32_t opcode, int32_t index, intptr_t value
 
     switch (opcode)
     {
-        case effProcessEvents:          return processEvents (static_cast<VstEvents*> (ptr));
-        case effCanBeAutomated:         return canParameterBeAutomated (index) ? 1 : 0;
-        case effGetProgramNameIndexed:  return getProgramNameIndexed ((int32_t) value, index, text) ? 1 : 0;
-        case effGetInputProperties:     return getInputProperties (index, static_cast<VstPinProperties*> (ptr)) ? 1 : 0;
-        case effGetOutputProperties:    return getOutputProperties (index, static_cast<VstPinProperties*> (ptr)) ? 1 : 0;
-        case effGetPlugCategory:        return getPlugCategory();
+        case effProcessEvents: return processEvents (static_cast<VstEvents*> (ptr));
+        case effCanBeAutomated: return canParameterBeAutomated (index) ? 1 : 0;
+        case effGetProgramNameIndexed: return getProgramNameIndexed ((int32_t) value, index, text) ? 1 : 0;
+        case effGetInputProperties: return getInputProperties (index, static_cast<VstPinProperties*> (ptr)) ? 1 : 0;
+        case effGetOutputProperties: return getOutputProperties (index, static_cast<VstPinProperties*> (ptr)) ? 1 : 0;
+        case effGetPlugCategory: return getPlugCategory();
         case effSetSpeakerArrangement:
             return setSpeakerArrangement (reinterpret_cast<VstSpeakerArrangement*> (value),
-                                          static_cast<VstSpeakerArrangement*> (ptr)) ? 1 : 0;
-        case effSetBypass:              return setBypass (value != 0) ? 1 : 0;
-        case effGetEffectName:          return getEffectName (text) ? 1 : 0;
-        case effGetVendorString:        return getVendorString (text) ? 1 : 0;
-        case effGetProductString:       return getProductString (text) ? 1 : 0;
-        case effGetVendorVersion:       return getVendorVersion();
-        case effCanDo:                  return canDo (text);
-        case effGetTailSize:            return getGetTailSize();
-        case effGetVstVersion:          return getVstVersion();
-        case effGetCurrentMidiProgram:  return getCurrentMidiProgram();
+                                          static_cast<VstSpeakerArrangement*> (ptr))
+                       ? 1
+                       : 0;
+        case effSetBypass: return setBypass (value != 0) ? 1 : 0;
+        case effGetEffectName: return getEffectName (text) ? 1 : 0;
+        case effGetVendorString: return getVendorString (text) ? 1 : 0;
+        case effGetProductString: return getProductString (text) ? 1 : 0;
+        case effGetVendorVersion: return getVendorVersion();
+        case effCanDo: return canDo (text);
+        case effGetTailSize: return getGetTailSize();
+        case effGetVstVersion: return getVstVersion();
+        case effGetCurrentMidiProgram: return getCurrentMidiProgram();
         case effGetSpeakerArrangement:
             getSpeakerArrangement (reinterpret_cast<VstSpeakerArrangement**> (value), static_cast<VstSpeakerArrangement**> (ptr));
             return 0;
         case effSetTotalSampleToProcess: return setTotalSampleToProcess ((int32_t) value);
-        default:                        break;
+        default: break;
     }
 
     return opcode < effProcessEvents ? AudioEffect::dispatcher (opcode, index, value, ptr, opt) : 0;

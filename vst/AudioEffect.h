@@ -22,10 +22,26 @@ public:
     virtual void setProgram (int32_t) {}
     virtual int32_t getProgram() { return 0; }
     virtual void setProgramName (const char*) {}
-    virtual void getProgramName (char* name) { if (name != nullptr) *name = 0; }
-    virtual void getParameterLabel (int32_t, char* label) { if (label != nullptr) *label = 0; }
-    virtual void getParameterDisplay (int32_t, char* text) { if (text != nullptr) *text = 0; }
-    virtual void getParameterName (int32_t, char* text) { if (text != nullptr) *text = 0; }
+    virtual void getProgramName (char* name)
+    {
+        if (name != nullptr)
+            *name = 0;
+    }
+    virtual void getParameterLabel (int32_t, char* label)
+    {
+        if (label != nullptr)
+            *label = 0;
+    }
+    virtual void getParameterDisplay (int32_t, char* text)
+    {
+        if (text != nullptr)
+            *text = 0;
+    }
+    virtual void getParameterName (int32_t, char* text)
+    {
+        if (text != nullptr)
+            *text = 0;
+    }
     virtual void setSampleRate (float newRate) { sampleRate = newRate; }
     virtual void setBlockSize (int32_t newSize) { blockSize = newSize; }
     virtual void suspend() {}

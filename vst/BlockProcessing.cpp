@@ -145,8 +145,7 @@ void JuceVSTWrapper::moveIntakeToBlockMidi()
     // Hosts hand events over in order of position; those that do not pay for a
     // sort, in place. Equal positions keep the order in which they came.
     if (! intakeInOrder)
-        std::sort (intake.get(), intake.get() + numIntake, [] (const IntakeEvent& a, const IntakeEvent& b)
-                   { return a.position != b.position ? a.position < b.position : a.offset < b.offset; });
+        std::sort (intake.get(), intake.get() + numIntake, [] (const IntakeEvent& a, const IntakeEvent& b) { return a.position != b.position ? a.position < b.position : a.offset < b.offset; });
 
     blockMidi.clear();
 

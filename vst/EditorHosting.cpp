@@ -145,7 +145,7 @@ void JuceVSTWrapper::runIdleWork()
 
     inIdleWork = true;
 
-   #if ! defined(_WIN32)
+#if ! defined(_WIN32)
     // Linux hosts drive the user interface through idle calls: deliver the
     // framework's pending messages (timers, change messages, window events).
     // The adapter's own timer runs here too, so this is not counted as an
@@ -156,16 +156,16 @@ void JuceVSTWrapper::runIdleWork()
     for (int i = 0; i < 256 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
     {
     }
-   #endif
+#endif
 
     {
         const AdapterCallbackScope scope;
 
-       #if defined(_WIN32)
+#if defined(_WIN32)
         // The host's own message loop delivers everything else; due timers
         // run now (and their delivery is re-armed if the timer thread died).
         juce::Timer::callPendingTimersSynchronously();
-       #endif
+#endif
 
         for (int i = juce::ComponentPeer::getNumPeers(); --i >= 0;)
             juce::ComponentPeer::getPeer (i)->performAnyPendingRepaintsNow();
@@ -179,13 +179,13 @@ void JuceVSTWrapper::checkWhetherMessageThreadIsCorrect()
     auto* messageManager = juce::MessageManager::getInstance();
     const bool hostNeedsIt = HostDetection::needsMessageThreadCorrection (HostDetection::detectHostType());
 
-   #if defined(_WIN32)
+#if defined(_WIN32)
     const bool fromForeignThread = false;
-   #else
+#else
     // Linux hosts send editor requests from a user-interface thread of their
     // own: that thread becomes the message thread.
     const bool fromForeignThread = ! messageManager->isThisTheMessageThread();
-   #endif
+#endif
 
     if ((hostNeedsIt && ! messageThreadConfirmed) || fromForeignThread)
     {

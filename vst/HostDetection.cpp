@@ -6,8 +6,16 @@ namespace HostDetection
 {
 namespace
 {
-enum class Where { fileName, hostPath };
-enum class Test { contains, beginsWith };
+enum class Where
+{
+    fileName,
+    hostPath
+};
+enum class Test
+{
+    contains,
+    beginsWith
+};
 
 struct Row
 {

@@ -327,7 +327,7 @@ int32_t JuceVSTWrapper::canDo (const char* text)
         return 0;
 
     static constexpr const char* yes[] = { "receiveVstEvents", "receiveVstMidiEvent", "receiveVstMidiEvents",
-                                           "sendVstEvents",    "sendVstMidiEvent",    "sendVstMidiEvents",
+                                           "sendVstEvents", "sendVstMidiEvent", "sendVstMidiEvents",
                                            "receiveVstTimeInfo", "conformsToWindowRules", "bypass" };
 
     for (auto* capability : yes)

@@ -80,7 +80,11 @@ public:
     myAudioProcessor* getProcessor() const noexcept { return processor.get(); }
     const juce::String& getInputSpeakerArrangementName() const noexcept { return inputSpeakerNames; }
     const juce::String& getOutputSpeakerArrangementName() const noexcept { return outputSpeakerNames; }
-    bool isHoldingStateChunk() const { const juce::ScopedLock sl (stateChunkLock); return ! stateChunk.isEmpty(); }
+    bool isHoldingStateChunk() const
+    {
+        const juce::ScopedLock sl (stateChunkLock);
+        return ! stateChunk.isEmpty();
+    }
 
 private:
     void timerCallback() override;

@@ -6,7 +6,6 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-
 #include <windows.h>
 
 namespace NativeWindows

@@ -38,7 +38,7 @@ Display* display()
 
 Window xParentOf (Display* d, Window w, Window& root)
 {
-    Window parent = 0, * children = nullptr;
+    Window parent = 0, *children = nullptr;
     unsigned int count = 0;
 
     if (XQueryTree (d, w, &root, &parent, &children, &count) == 0)

@@ -7,7 +7,7 @@
 
 #if defined(_WIN32)
  #include <windows.h>
- #define POLYQUINTA_EXPORT __declspec (dllexport)
+ #define POLYQUINTA_EXPORT __declspec(dllexport)
 #else
  #define POLYQUINTA_EXPORT __attribute__ ((visibility ("default")))
 #endif

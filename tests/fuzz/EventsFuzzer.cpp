@@ -153,13 +153,16 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     {
         switch (in.byte() % 8)
         {
-            case 0: case 1: case 2:
+            case 0:
+            case 1:
+            case 2:
             {
                 HostEventBlock block;
                 dispatch (effProcessEvents, 0, 0, block.build (in), 0.0f);
                 break;
             }
-            case 3: case 4:
+            case 3:
+            case 4:
                 effect->processReplacing (effect, inputs, in.byte() & 1 ? sharedOutputs : outputs, in.byte() * 4);
                 break;
             case 5:

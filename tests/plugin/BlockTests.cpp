@@ -22,20 +22,14 @@ TEST (Blocks, WorkedBlockEndToEnd)
     first.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (100, 0x90, 72, 90);
 
     EXPECT_EQ (shortEvents (p.run (&first)),
-               (std::vector<Short> { { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 0, 0x90, 43, 100 },
-                                     { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 },
-                                     { 100, 0x91, 72, 90 } }));
+               (std::vector<Short> { { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 0, 0x90, 43, 100 }, { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 }, { 100, 0x91, 72, 90 } }));
     EXPECT_EQ (p.plugin.getNumProcessEventsCalls(), 1);
 
     vsthost::EventBlock second;
     second.midi (20, 0x90, 74, 80).midi (30, 0x80, 72, 64);
 
     EXPECT_EQ (shortEvents (p.run (&second)),
-               (std::vector<Short> { { 0, 0x81, 60, 0 }, { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 },
-                                     { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 },
-                                     { 0, 0x81, 60, 0 }, { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 },
-                                     { 0, 0x91, 64, 80 }, { 0, 0x91, 67, 80 }, { 0, 0x91, 72, 80 },
-                                     { 20, 0x91, 74, 80 }, { 30, 0x81, 72, 64 } }));
+               (std::vector<Short> { { 0, 0x81, 60, 0 }, { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 }, { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 }, { 0, 0x81, 60, 0 }, { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 }, { 0, 0x91, 64, 80 }, { 0, 0x91, 67, 80 }, { 0, 0x91, 72, 80 }, { 20, 0x91, 74, 80 }, { 30, 0x81, 72, 64 } }));
     EXPECT_EQ (p.plugin.getNumProcessEventsCalls(), 1);
 }
 
@@ -47,7 +41,7 @@ TEST (Blocks, EventIntake)
     events.midi (17, 0x90, 0x3c, 0x64, 0x00)
         .nullEntry()
         .midi (18, 0xc5, 0x07, 0x00, 0x00) // program change: two bytes
-        .midi (19, 0x3c, 0x40, 0x00);      // running status: dropped
+        .midi (19, 0x3c, 0x40, 0x00); // running status: dropped
 
     const auto& out = p.run (&events);
     ASSERT_EQ (out.size(), 2u);
@@ -246,8 +240,7 @@ TEST (RealHosts, PositionsAtAndBeyondTheBlockEnd)
 
     // A negative position is the block start; one at or past the end is the
     // block's last frame, as hosts require, in the order the events came.
-    EXPECT_EQ (shortEvents (p.run (&events)), (std::vector<Short> { { 0, 0xb0, 7, 3 }, { 63, 0x91, 72, 90 }, { 63, 0x81, 72, 0 },
-                                                                    { 63, 0xb0, 7, 1 }, { 63, 0xb0, 7, 2 } }));
+    EXPECT_EQ (shortEvents (p.run (&events)), (std::vector<Short> { { 0, 0xb0, 7, 3 }, { 63, 0x91, 72, 90 }, { 63, 0x81, 72, 0 }, { 63, 0xb0, 7, 1 }, { 63, 0xb0, 7, 2 } }));
 }
 
 TEST (RealHosts, BlockLongerThanAnnounced)
@@ -330,8 +323,7 @@ TEST (DenseBlocks, FourThousandEventsInOneBlockComeOutAsInSixtyFourBlocks)
 {
     // A chord held, a legato melody moving: the same events in one block of
     // 4096 or in 64 blocks of 64, all at the block start, give the same output.
-    auto fill = [] (vsthost::EventBlock& block, int first, int count)
-    {
+    auto fill = [] (vsthost::EventBlock& block, int first, int count) {
         for (int i = first; i < first + count; ++i)
         {
             if (i < 3)

@@ -50,7 +50,7 @@ public:
     std::vector<Window> children() const
     {
         XSync (display, False);
-        Window root = 0, parent = 0, * kids = nullptr;
+        Window root = 0, parent = 0, *kids = nullptr;
         unsigned int count = 0;
         XQueryTree (display, window, &root, &parent, &kids, &count);
         std::vector<Window> result (kids, kids + count);
@@ -58,7 +58,6 @@ public:
             XFree (kids);
         return result;
     }
-
 
     struct Colour
     {
@@ -211,12 +210,12 @@ TEST (EditorHosting, ShowsPlayingInTheHostWindow)
         audio.play ([] (auto& e) { e.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (10, 0x90, 72, 90); });
         idle (p.plugin, 400);
 
-        EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed());  // the melody
-        EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed());  // a voice
+        EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed()); // the melody
+        EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed()); // a voice
         EXPECT_FALSE (host.colourAt (keyCentreX (62), keyY).isRed());
-        EXPECT_TRUE (host.colourAt (100, barY).isRed());               // chord bar up to the split key
-        EXPECT_TRUE (host.colourAt (240, barY).isBlue());              // solo bar from 48
-        EXPECT_TRUE (host.colourAt (740, 90).isGreen());               // harmony on
+        EXPECT_TRUE (host.colourAt (100, barY).isRed()); // chord bar up to the split key
+        EXPECT_TRUE (host.colourAt (240, barY).isBlue()); // solo bar from 48
+        EXPECT_TRUE (host.colourAt (740, 90).isGreen()); // harmony on
 
         audio.play ([] (auto& e) { e.midi (0, 0xb0, 32, 0); });
         idle (p.plugin, 300);

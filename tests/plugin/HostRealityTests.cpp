@@ -54,7 +54,6 @@ std::vector<vsthost::EventBlock> randomPerformanceBlocks (unsigned seed, int cou
                 block.midi (t, (uint8_t) (0xe0 | uniform (0, 15)), 0, (uint8_t) uniform (0, 127));
             }
         }
-
     }
 
     // All keys up at the end, so that the blocks can be played over and over.
@@ -77,8 +76,7 @@ TEST (Realtime, SteadyStateBlocksAllocateNothing)
     for (auto& b : blocks)
         prepared.push_back (b.get());
 
-    auto runBlocks = [&] (int count)
-    {
+    auto runBlocks = [&] (int count) {
         for (int i = 0; i < count; ++i)
         {
             p.plugin.dispatch (effProcessEvents, 0, 0, prepared[(size_t) i % prepared.size()]);
@@ -106,8 +104,7 @@ TEST (Realtime, BypassPanicsAndStateLoadsWhileKeysAreHeldAllocateNothingInTheBlo
     const auto defaults = settingsChunk ("<chanOutChord>1</chanOutChord><chanOutSolo>2</chanOutSolo><splitPoint>48</splitPoint>");
     size_t allocations = 0;
 
-    auto block = [&] (vsthost::EventBlock& events)
-    {
+    auto block = [&] (vsthost::EventBlock& events) {
         VstEvents* prepared = events.get();
         AllocationCounter counter;
         p.plugin.dispatch (effProcessEvents, 0, 0, prepared);
@@ -185,15 +182,13 @@ TEST (Instances, SixteenInRandomOrderWhileTwoThreadsProcess)
     std::atomic<bool> done { false };
     std::atomic<int> wrongChannel { 0 }, blocksProcessed { 0 };
 
-    auto open = [&] (Slot& slot, int channel)
-    {
+    auto open = [&] (Slot& slot, int channel) {
         slot.instance = std::make_unique<ActivePlugin> (256);
         loadSettings (slot.instance->plugin, "<chanOutSolo>" + std::to_string (channel) + "</chanOutSolo>");
         slot.channel = channel;
     };
 
-    auto process = [&] (int parity)
-    {
+    auto process = [&] (int parity) {
         vsthost::EventBlock on, off;
         on.midi (0, 0x90, 72, 90);
         off.midi (0, 0x80, 72, 0);

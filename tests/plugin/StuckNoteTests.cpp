@@ -55,15 +55,24 @@ void play (StreamPlayer& s, const std::string& script)
         const int number = arg.empty() || verb == "load" ? 0 : std::stoi (arg);
         const int position = at == std::string::npos ? 0 : std::stoi (arg.substr (at + 1));
 
-        if (verb == "|") s.runBlock();
-        else if (verb == "on") s.press (number, position);
-        else if (verb == "off") s.release (number, position);
-        else if (verb == "cc") s.controller (number, std::stoi (arg.substr (arg.find ('=') + 1)));
-        else if (verb == "bypass") s.bypass (number != 0);
-        else if (verb == "load") loadSettings (s.p.plugin, arg);
-        else if (verb == "restart") s.restartPlayback();
-        else if (verb == "sounding") EXPECT_EQ (s.ledger.numSounding(), number) << "at word " << w;
-        else FAIL() << "unknown word " << w;
+        if (verb == "|")
+            s.runBlock();
+        else if (verb == "on")
+            s.press (number, position);
+        else if (verb == "off")
+            s.release (number, position);
+        else if (verb == "cc")
+            s.controller (number, std::stoi (arg.substr (arg.find ('=') + 1)));
+        else if (verb == "bypass")
+            s.bypass (number != 0);
+        else if (verb == "load")
+            loadSettings (s.p.plugin, arg);
+        else if (verb == "restart")
+            s.restartPlayback();
+        else if (verb == "sounding")
+            EXPECT_EQ (s.ledger.numSounding(), number) << "at word " << w;
+        else
+            FAIL() << "unknown word " << w;
     }
 }
 
@@ -86,7 +95,8 @@ void PrintTo (const StuckCase& c, std::ostream* os)
     *os << c.name;
 }
 
-class NeverStuck : public ::testing::TestWithParam<StuckCase> {};
+class NeverStuck : public ::testing::TestWithParam<StuckCase>
+{};
 
 TEST_P (NeverStuck, NothingSoundsOnceEveryKeyIsUp)
 {
@@ -143,8 +153,17 @@ void playRandomStream (StreamPlayer& s, unsigned seed, std::vector<std::string>&
 
     for (int block = 0; block < 40; ++block)
     {
-        if (chance (10)) { const bool on = chance (50); s.bypass (on); log.push_back (on ? "bypass:1" : "bypass:0"); }
-        if (chance (5)) { s.restartPlayback(); log.push_back ("restart"); }
+        if (chance (10))
+        {
+            const bool on = chance (50);
+            s.bypass (on);
+            log.push_back (on ? "bypass:1" : "bypass:0");
+        }
+        if (chance (5))
+        {
+            s.restartPlayback();
+            log.push_back ("restart");
+        }
         if (chance (8))
         {
             const auto settings = "<chordThru>" + std::to_string (pick (0, 1)) + "</chordThru><chanOutChord>" + std::to_string (pick (1, 16))

@@ -40,7 +40,7 @@ struct Note
 {
     int tick, channel, number, velocity;
     bool on;
-    bool operator< (const Note& o) const { return std::tie (tick, channel, number, on, velocity) < std::tie (o.tick, o.channel, o.number, o.on, o.velocity); }
+    bool operator<(const Note& o) const { return std::tie (tick, channel, number, on, velocity) < std::tie (o.tick, o.channel, o.number, o.on, o.velocity); }
     bool operator== (const Note& o) const { return ! (*this < o) && ! (o < *this); }
 };
 
@@ -205,7 +205,7 @@ TEST_F (RenderTool, FixedBlocksPlaceVoicesAtMostOneBlockEarly)
         events.push_back ({ tick, 0x90, 64 + (i % 7), 90 });
         events.push_back ({ tick + 9, 0x80, 64 + (i % 7), 0 });
     }
-    events.push_back ({ 8, 0x90, 41, 60 });  // exactly on a block boundary
+    events.push_back ({ 8, 0x90, 41, 60 }); // exactly on a block boundary
     events.push_back ({ 16, 0x80, 41, 0 });
     write ("fixed.mid", { events }, 375);
 

@@ -105,24 +105,42 @@ Options parseCommandLine (const std::vector<std::string>& args)
             return args[++i];
         };
 
-        if (a == "--split")                 o.splitPoint = parseNote (value());
-        else if (a == "--chord-channel")    o.chordChannel = parseInteger (value(), a, 1, 16);
-        else if (a == "--solo-channel")     o.soloChannel = parseInteger (value(), a, 1, 16);
-        else if (a == "--harmony-cc")       o.harmonyController = parseInteger (value(), a, 1, 127);
-        else if (a == "--max-voices")       o.maxVoices = parseInteger (value(), a, 1, 10);
-        else if (a == "--chord-thru")       o.chordThru = parseSwitch (value(), a) ? 1 : 0;
-        else if (a == "--harmony")          o.harmony = parseSwitch (value(), a) ? 1 : 0;
-        else if (a == "--state")            o.statePath = value();
-        else if (a == "--save-state")       o.saveStatePath = value();
-        else if (a == "--sample-rate")      o.sampleRate = parseInteger (value(), a, 8000, 384000);
-        else if (a == "--block-size")       o.blockSize = parseInteger (value(), a, 1, 8192);
-        else if (a == "--fixed-blocks")     o.fixedBlocks = true;
-        else if (a == "--print")            o.print = true;
-        else if (a == "--piano-roll")       o.pianoRollPath = value();
-        else if (a == "--plugin")           o.pluginPath = value();
-        else if (a == "--no-progress")      o.progress = false;
-        else if (a.size() > 1 && a[0] == '-') throw Error ("unknown option " + a);
-        else                                positional.push_back (a);
+        if (a == "--split")
+            o.splitPoint = parseNote (value());
+        else if (a == "--chord-channel")
+            o.chordChannel = parseInteger (value(), a, 1, 16);
+        else if (a == "--solo-channel")
+            o.soloChannel = parseInteger (value(), a, 1, 16);
+        else if (a == "--harmony-cc")
+            o.harmonyController = parseInteger (value(), a, 1, 127);
+        else if (a == "--max-voices")
+            o.maxVoices = parseInteger (value(), a, 1, 10);
+        else if (a == "--chord-thru")
+            o.chordThru = parseSwitch (value(), a) ? 1 : 0;
+        else if (a == "--harmony")
+            o.harmony = parseSwitch (value(), a) ? 1 : 0;
+        else if (a == "--state")
+            o.statePath = value();
+        else if (a == "--save-state")
+            o.saveStatePath = value();
+        else if (a == "--sample-rate")
+            o.sampleRate = parseInteger (value(), a, 8000, 384000);
+        else if (a == "--block-size")
+            o.blockSize = parseInteger (value(), a, 1, 8192);
+        else if (a == "--fixed-blocks")
+            o.fixedBlocks = true;
+        else if (a == "--print")
+            o.print = true;
+        else if (a == "--piano-roll")
+            o.pianoRollPath = value();
+        else if (a == "--plugin")
+            o.pluginPath = value();
+        else if (a == "--no-progress")
+            o.progress = false;
+        else if (a.size() > 1 && a[0] == '-')
+            throw Error ("unknown option " + a);
+        else
+            positional.push_back (a);
     }
 
     if (positional.size() != 2)

@@ -69,7 +69,6 @@ void writeAtomically (const std::string& path, const std::function<bool (juce::O
         throw Error ("cannot write " + path);
 }
 
-
 /** Whether an output event is the plug-in's copy of an input event (possibly re-channelled). */
 bool isCopyOf (const std::vector<uint8_t>& out, const std::vector<uint8_t>& in)
 {
@@ -114,9 +113,12 @@ void applySettings (vsthost::Plugin& plugin, const Options& o)
     StateChunk::read (current, (int) size, [&] (Settings::Key key, int32_t value) { values[(size_t) key] = value; });
 
     const std::pair<const std::optional<int>*, Settings::Key> overrides[] = {
-        { &o.chordThru, Settings::chordThru },     { &o.chordChannel, Settings::chanOutChord },
-        { &o.soloChannel, Settings::chanOutSolo }, { &o.splitPoint, Settings::splitPoint },
-        { &o.harmony, Settings::harmonyEnabled },  { &o.harmonyController, Settings::ccHarmonyCtl },
+        { &o.chordThru, Settings::chordThru },
+        { &o.chordChannel, Settings::chanOutChord },
+        { &o.soloChannel, Settings::chanOutSolo },
+        { &o.splitPoint, Settings::splitPoint },
+        { &o.harmony, Settings::harmonyEnabled },
+        { &o.harmonyController, Settings::ccHarmonyCtl },
         { &o.maxVoices, Settings::maxSoloVoices },
     };
 
@@ -290,7 +292,8 @@ void placeOnTicks (std::vector<TimedEvent>& output, const std::vector<TimedEvent
         }
 
         ev.isVoice = ! tick && isNoteEvent (ev.bytes);
-        ev.tick = tick ? *tick : firstTickHere >= 0 ? firstTickHere : std::round (time.toTick ((double) ev.sample / sampleRate));
+        ev.tick = tick ? *tick : firstTickHere >= 0 ? firstTickHere
+                                                    : std::round (time.toTick ((double) ev.sample / sampleRate));
         ev.tick = std::max (0.0, ev.tick);
     }
 }

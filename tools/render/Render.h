@@ -43,8 +43,8 @@ std::string usage();
 /** One MIDI event at an absolute position. */
 struct TimedEvent
 {
-    double tick = 0;     // in the file's time units
-    int64_t sample = 0;  // at the render's sample rate
+    double tick = 0; // in the file's time units
+    int64_t sample = 0; // at the render's sample rate
     std::vector<uint8_t> bytes;
     bool isVoice = false; // output only: a harmony voice, not a copy of an input event
 };

@@ -13,8 +13,7 @@ void printListing (const render::Result& result)
 {
     const render::BarsAndBeats bars (result.source, std::max (0, (int) result.source.getTimeFormat()));
 
-    auto list = [&] (const char* title, const std::vector<render::TimedEvent>& events)
-    {
+    auto list = [&] (const char* title, const std::vector<render::TimedEvent>& events) {
         std::printf ("%s\n      bar:beat   ch  note        velocity\n", title);
 
         for (auto& e : events)

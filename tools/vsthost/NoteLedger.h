@@ -29,7 +29,7 @@ public:
 private:
     struct Note
     {
-        int count = 0;          // note-ons not yet ended (a receiver may stack them)
+        int count = 0; // note-ons not yet ended (a receiver may stack them)
         int firstBlock = -1;
         int releasesAfterPanic = 0; // the player's releases of keys held through a panic
     };

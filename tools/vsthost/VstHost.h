@@ -43,7 +43,7 @@ struct HostBehaviour
     intptr_t processLevel = 2; // realtime
     bool canSizeWindow = false;
     intptr_t sizeWindowAnswer = 0;
-    bool copySysex = true;  // off: a returned dump is not copied, so the host allocates nothing
+    bool copySysex = true; // off: a returned dump is not copied, so the host allocates nothing
     bool keepEvents = true; // off: returned events are only counted, as a benchmark wants
 };
 
@@ -52,7 +52,7 @@ struct ReceivedEvent
 {
     int32_t type = 0, byteSize = 0, deltaFrames = 0, flags = 0;
     std::array<uint8_t, 4> midi {}; // short records
-    std::vector<uint8_t> sysex;     // system-exclusive records
+    std::vector<uint8_t> sysex; // system-exclusive records
 };
 
 /** One call the plug-in made to the host. */

@@ -26,9 +26,9 @@ constexpr int32_t fourCharCode (char a, char b, char c, char d) noexcept
 struct AEffect;
 
 using audioMasterCallback = intptr_t (VSTCALLBACK*) (AEffect* effect, int32_t opcode, int32_t index,
-                                                      intptr_t value, void* ptr, float opt);
+                                                     intptr_t value, void* ptr, float opt);
 using AEffectDispatcherProc = intptr_t (VSTCALLBACK*) (AEffect* effect, int32_t opcode, int32_t index,
-                                                        intptr_t value, void* ptr, float opt);
+                                                       intptr_t value, void* ptr, float opt);
 using AEffectProcessProc = void (VSTCALLBACK*) (AEffect* effect, float** inputs, float** outputs, int32_t sampleFrames);
 using AEffectProcessDoubleProc = void (VSTCALLBACK*) (AEffect* effect, double** inputs, double** outputs, int32_t sampleFrames);
 using AEffectSetParameterProc = void (VSTCALLBACK*) (AEffect* effect, int32_t index, float parameter);
@@ -50,7 +50,7 @@ struct AEffect
     intptr_t resvd2;
     int32_t initialDelay;
     int32_t realQualities; // deprecated
-    int32_t offQualities;  // deprecated
+    int32_t offQualities; // deprecated
     float ioRatio;
     void* object;
     void* user;
@@ -193,11 +193,11 @@ enum AEffectOpcodes : int32_t
     effEditGetRect,
     effEditOpen,
     effEditClose,
-    effEditDraw,  // deprecated
+    effEditDraw, // deprecated
     effEditMouse, // deprecated
-    effEditKey,   // deprecated
+    effEditKey, // deprecated
     effEditIdle,
-    effEditTop,   // deprecated
+    effEditTop, // deprecated
     effEditSleep, // deprecated
     effIdentify,
     effGetChunk,
@@ -207,14 +207,14 @@ enum AEffectOpcodes : int32_t
     effString2Parameter,
     effGetNumProgramCategories, // deprecated
     effGetProgramNameIndexed,
-    effCopyProgram,   // deprecated
-    effConnectInput,  // deprecated
+    effCopyProgram, // deprecated
+    effConnectInput, // deprecated
     effConnectOutput, // deprecated
     effGetInputProperties,
     effGetOutputProperties,
     effGetPlugCategory,
-    effGetCurrentPosition,    // deprecated
-    effGetDestinationBuffer,  // deprecated
+    effGetCurrentPosition, // deprecated
+    effGetDestinationBuffer, // deprecated
     effOfflineNotify,
     effOfflinePrepare,
     effOfflineRun,
@@ -230,11 +230,11 @@ enum AEffectOpcodes : int32_t
     effVendorSpecific,
     effCanDo,
     effGetTailSize,
-    effIdle,          // deprecated
-    effGetIcon,       // deprecated
+    effIdle, // deprecated
+    effGetIcon, // deprecated
     effSetViewPosition, // deprecated
     effGetParameterProperties,
-    effKeysRequired,  // deprecated
+    effKeysRequired, // deprecated
     effGetVstVersion,
     effEditKeyDown,
     effEditKeyUp,
