@@ -13,7 +13,7 @@ packages=(
   libpng-dev libjpeg-dev zlib1g-dev
   fonts-dejavu-core fonts-dancingscript xvfb xauth
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev wine64
 )
 

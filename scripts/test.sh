@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds Polyquinta and runs every test: the suite; the Windows plug-in and its
+# Checks the sources' format, builds Polyquinta with warnings as errors and
+# runs every test: the suite; the Windows plug-in and its
 # tests, built with MinGW-w64 and run under Wine; the suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer; bounded fuzzing runs of the
 # saved-state reader and of the plug-in's event intake (when clang is present);
@@ -40,6 +41,10 @@ fuzz() {
     fi
     grep -E "^Done" build-fuzz/"$name".log || true
 }
+
+echo "== source format"
+# Our sources keep the style .clang-format states.
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 echo "== build and test"
 build build
