@@ -254,7 +254,7 @@ extern "C"
     }
 }
 
-    // The calls that block or enter the kernel, forwarded to the C library's own.
+// The calls that block or enter the kernel, forwarded to the C library's own.
  #include <dlfcn.h>
  #include <pthread.h>
  #include <semaphore.h>
@@ -294,7 +294,7 @@ const RealCalls& real()
 [[maybe_unused]] const bool realCallsFound = (real(), true);
 } // namespace
 
-    // Visible to the plug-in the test host loads, whatever the build's default.
+// Visible to the plug-in the test host loads, whatever the build's default.
  #define exported __attribute__ ((visibility ("default")))
 
 extern "C"
