@@ -29,6 +29,7 @@ void showSetting (juce::ComboBox& box, int32_t value)
 myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     : AudioProcessorEditor (owner)
 {
+    JUCE_ASSERT_MESSAGE_THREAD
     createKeyboard (owner);
 
     learnButton = makeControl<juce::TextButton> (*this, "learnButton", "Learn");
@@ -205,6 +206,7 @@ void myAudioProcessorEditor::resized()
 //==============================================================================
 void myAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
+    JUCE_ASSERT_MESSAGE_THREAD
     auto& p = getProcessor();
 
     if (source != static_cast<juce::ChangeBroadcaster*> (&p))
@@ -216,12 +218,14 @@ void myAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* so
 
 void myAudioProcessorEditor::buttonClicked (juce::Button* button)
 {
+    JUCE_ASSERT_MESSAGE_THREAD
     if (button == learnButton.get())
         getProcessor().learnSplitPoint = true;
 }
 
 void myAudioProcessorEditor::comboBoxChanged (juce::ComboBox* box)
 {
+    JUCE_ASSERT_MESSAGE_THREAD
     auto& p = getProcessor();
     const int value = box->getText().getIntValue();
 

@@ -6,7 +6,8 @@
 
 /** The plug-in's window: a fixed 996 x 250 panel with the four choice boxes,
     the split point and its "Learn" button, the on-screen keyboard, the split
-    bars under it and the harmony lamp. It keeps no copy of any setting. */
+    bars under it and the harmony lamp. It keeps no copy of any setting.
+    Message thread only (the entry points check); it allocates and may block. */
 class myAudioProcessorEditor : public juce::AudioProcessorEditor,
                                public juce::ChangeListener,
                                public juce::Button::Listener,

@@ -3,6 +3,8 @@
 // The two generic layers of a VST 2.4 effect: the base layer owns the AEffect
 // record and answers opcodes 0 to 24, the extended layer answers 25 and above.
 // Each request is turned into a virtual call that the adapter overrides.
+// Threads are the host's: each opcode runs on whichever thread the host calls
+// it from, and the adapter's overrides say what they allow.
 
 #include "VstInterface.h"
 

@@ -1,3 +1,5 @@
+// The editor's window component inside the host's window. Message thread only.
+
 #include "EditorCompWrapper.h"
 
 #include "HostDetection.h"

@@ -89,6 +89,7 @@ intptr_t JuceVSTWrapper::handleEditorRequest (int32_t opcode, void* ptr)
 
 void JuceVSTWrapper::createEditorWrapper()
 {
+    JUCE_ASSERT_MESSAGE_THREAD
     if (isShutDown || processor == nullptr)
         return;
 
@@ -214,6 +215,7 @@ void JuceVSTWrapper::nudgeHostIdle()
 
 void JuceVSTWrapper::fitHostWindow (int width, int height)
 {
+    JUCE_ASSERT_MESSAGE_THREAD
     if (editorWrapper == nullptr)
         return;
 

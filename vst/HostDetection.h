@@ -1,5 +1,8 @@
 #pragma once
 
+// Which host loaded the plug-in, worked out once from the process's path.
+// Any thread; the first call blocks briefly and allocates.
+
 #include <juce_core/juce_core.h>
 
 #include <functional>

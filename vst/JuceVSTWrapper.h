@@ -11,7 +11,11 @@
 #include <vector>
 
 /** The host adapter: owns the processor, answers the host's requests, and
-    carries audio and MIDI between the host's buffers and the block function. */
+    carries audio and MIDI between the host's buffers and the block function.
+    Three homes, one per thread: the dispatch table (JuceVSTWrapper.cpp; any
+    host thread, may allocate), the audio bridge (BlockProcessing.cpp; the
+    audio thread, never allocates, waits or enters the kernel), and the editor
+    hosting (EditorHosting.cpp; the message thread, may allocate and block). */
 class JuceVSTWrapper : public AudioEffectX,
                        public EditorWindowOwner,
                        private juce::Timer,

@@ -3,7 +3,8 @@
 // The few native-window operations the editor hosting needs: the frame window
 // to raise, resizing the host's windows by hand, and the mouse-wheel hook.
 // Windows uses its window functions; Linux hosts hand over X11 windows, where
-// the same rules run on the X11 window tree.
+// the same rules run on the X11 window tree. Message thread only; the X11
+// side opens its connection on first use.
 
 namespace NativeWindows
 {

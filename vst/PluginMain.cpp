@@ -1,4 +1,5 @@
-// The library's one way in.
+// The library's one way in. Hosts call it from any thread; it blocks on the
+// lifecycle lock and allocates the adapter.
 
 #include "FrameworkSession.h"
 #include "JuceVSTWrapper.h"

@@ -2,6 +2,9 @@
 
 #include <juce_core/juce_core.h>
 
+// Text for the host's buffers. Any thread; allocates nothing beyond a
+// temporary string.
+
 namespace VstText
 {
 /** Writes text into a host's buffer of bufferSize bytes: UTF-8, at most

@@ -1,5 +1,7 @@
 #pragma once
 
+// The render tool's picture of a render. One thread; allocates.
+
 #include "Render.h"
 
 #include <juce_graphics/juce_graphics.h>

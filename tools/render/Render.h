@@ -1,7 +1,8 @@
 #pragma once
 
 // polyquinta-render: plays a Standard MIDI File through the built plug-in,
-// as a host would, and writes what the plug-in answers as a MIDI file.
+// as a host would, and writes what the plug-in answers as a MIDI file. One
+// thread, offline: it allocates and blocks freely.
 
 #include <juce_audio_basics/juce_audio_basics.h>
 

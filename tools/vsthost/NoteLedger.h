@@ -2,7 +2,7 @@
 
 // Follows the notes a plug-in sends, block by block, the way a receiver would
 // hear them: which (channel, key) notes are still sounding, where each began,
-// and every note-off for a note that was not sounding.
+// and every note-off for a note that was not sounding. One thread at a time.
 
 #include "VstHost.h"
 

@@ -3,7 +3,8 @@
 // A small VST 2.4 host: loads a plug-in library with dlopen, answers its
 // callback, and drives it through its record exactly as a real host would.
 // It allocates nothing while a plug-in processes, so that tests can count the
-// plug-in's own allocations.
+// plug-in's own allocations. A Plugin is driven like a real host drives one:
+// processing from one audio thread, other requests from any thread.
 
 #include "VstInterface.h"
 
