@@ -50,40 +50,6 @@ void runMessageLoop (int milliseconds = 50)
 
 const auto red = juce::Colours::red, blue = juce::Colours::blue;
 
-TEST (Background, IsTheFinishedPanel)
-{
-    const auto image = juce::ImageCache::getFromMemory (PolyquintaBinaryData::background_png, PolyquintaBinaryData::background_pngSize);
-    ASSERT_TRUE (image.isValid());
-    EXPECT_EQ (image.getWidth(), 996);
-    EXPECT_EQ (image.getHeight(), 250);
-
-    for (int y = 0; y < 250; y += 7)
-        for (int x = 0; x < 996; x += 5)
-            ASSERT_EQ (image.getPixelAt (x, y).getAlpha(), 255) << x << "," << y;
-
-    const auto frame = juce::Colour (128, 30, 0);
-    EXPECT_TRUE (filledWith (image, { 0, 61, 3, 189 }, frame));
-    EXPECT_TRUE (filledWith (image, { 993, 61, 3, 189 }, frame));
-    EXPECT_TRUE (filledWith (image, { 0, 247, 996, 3 }, frame));
-
-    // Title band deep red-orange; the name in light cream at its left.
-    const auto band = image.getPixelAt (500, 30);
-    EXPECT_NEAR (band.getRed(), 127, 20);
-    EXPECT_NEAR (band.getGreen(), 29, 12);
-    EXPECT_LT (band.getBlue(), 16);
-
-    int cream = 0;
-    for (int y = 12; y < 55; ++y)
-        for (int x = 16; x < 207; ++x)
-            cream += image.getPixelAt (x, y).getBrightness() > 0.85f ? 1 : 0;
-    EXPECT_GT (cream, 400);
-
-    // Dark brown panel.
-    const auto panel = image.getPixelAt (300, 200);
-    EXPECT_LT (panel.getRed(), 70);
-    EXPECT_LT (panel.getGreen(), 30);
-}
-
 TEST (EditorLayout, ControlsTextsAndBounds)
 {
     myAudioProcessor p;
