@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/Xlib.h>
+#include "X11HostWindow.h" // after the test framework: X11 defines None
 
 #include <cstdlib>
 #include <thread>
@@ -20,38 +20,12 @@ namespace
 /** A host's window: a top-level frame with a container inside, as hosts nest them. */
 struct HostWindows
 {
-    HostWindows()
-    {
-        display = XOpenDisplay (nullptr);
-        if (display == nullptr)
-            return;
-        const auto root = DefaultRootWindow (display);
-        frame = XCreateSimpleWindow (display, root, 0, 0, 1016, 290, 0, 0, 0);
-        container = XCreateSimpleWindow (display, frame, 10, 30, 996, 250, 0, 0, 0);
-        XMapWindow (display, container);
-        XMapWindow (display, frame);
-        XSync (display, False);
-    }
+    HostWindows() : host (0, 1016, 290), frame (host.window), container (host.addContainer (10, 30, 996, 250)) {}
 
-    ~HostWindows()
-    {
-        if (display != nullptr)
-        {
-            XDestroyWindow (display, frame);
-            XCloseDisplay (display);
-        }
-    }
+    std::pair<int, int> sizeOf (Window w) const { return host.sizeOf (w); }
 
-    std::pair<int, int> sizeOf (Window w) const
-    {
-        XSync (display, False);
-        XWindowAttributes a {};
-        XGetWindowAttributes (display, w, &a);
-        return { a.width, a.height };
-    }
-
-    Display* display = nullptr;
-    Window frame = 0, container = 0;
+    HostWindow host;
+    Window frame, container;
 };
 
 struct OpenEditor

@@ -4,6 +4,7 @@
 
 #include "AllocationCounter.h"
 #include "PluginFixture.h"
+#include "X11HostWindow.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -14,103 +15,6 @@
 
 namespace
 {
-class HostWindow
-{
-public:
-    explicit HostWindow (int y = 0, int width = 996, int height = 250)
-    {
-        // Like every real host, keep X errors from ending the process: a bare
-        // Xvfb without a window manager lacks atoms that window setup refers to.
-        XSetErrorHandler ([] (Display*, XErrorEvent*) { return 0; });
-
-        display = XOpenDisplay (nullptr);
-        if (display == nullptr)
-            return;
-
-        const int screen = DefaultScreen (display);
-        window = XCreateSimpleWindow (display, RootWindow (display, screen), 0, y, (unsigned) width, (unsigned) height, 0,
-                                      BlackPixel (display, screen), WhitePixel (display, screen));
-        XStoreName (display, window, "Polyquinta test host");
-        XMapWindow (display, window);
-        XSync (display, False);
-    }
-
-    ~HostWindow()
-    {
-        if (display != nullptr)
-        {
-            XDestroyWindow (display, window);
-            XCloseDisplay (display);
-        }
-    }
-
-    bool isOpen() const { return display != nullptr; }
-    void* handle() const { return (void*) (uintptr_t) window; }
-
-    std::vector<Window> children() const
-    {
-        XSync (display, False);
-        Window root = 0, parent = 0, *kids = nullptr;
-        unsigned int count = 0;
-        XQueryTree (display, window, &root, &parent, &kids, &count);
-        std::vector<Window> result (kids, kids + count);
-        if (kids != nullptr)
-            XFree (kids);
-        return result;
-    }
-
-    struct Colour
-    {
-        int r, g, b;
-        bool isRed() const { return r > 200 && g < 60 && b < 60; }
-        bool isBlue() const { return b > 200 && r < 60 && g < 60; }
-        bool isGreen() const { return g > 100 && r < 60 && b < 60; }
-    };
-
-    Colour colourAt (int x, int y) const
-    {
-        XSync (display, False);
-        XImage* image = XGetImage (display, window, x, y, 1, 1, AllPlanes, ZPixmap);
-        if (image == nullptr)
-            return { -1, -1, -1 };
-        const auto p = XGetPixel (image, 0, 0);
-        XDestroyImage (image);
-        return { (int) ((p >> 16) & 0xff), (int) ((p >> 8) & 0xff), (int) (p & 0xff) };
-    }
-
-    /** A left click at a point of the editor, as the X server would deliver it. */
-    void click (Window target, int x, int y) const
-    {
-        for (int type : { ButtonPress, ButtonRelease })
-        {
-            XEvent e {};
-            e.xbutton.type = type;
-            e.xbutton.display = display;
-            e.xbutton.window = target;
-            e.xbutton.root = DefaultRootWindow (display);
-            e.xbutton.x = x;
-            e.xbutton.y = y;
-            e.xbutton.x_root = x;
-            e.xbutton.y_root = y;
-            e.xbutton.button = Button1;
-            e.xbutton.same_screen = True;
-            e.xbutton.state = type == ButtonRelease ? Button1Mask : 0;
-            XSendEvent (display, target, True, type == ButtonPress ? ButtonPressMask : ButtonReleaseMask, &e);
-        }
-        XSync (display, False);
-    }
-
-    int width() const
-    {
-        XWindowAttributes a {};
-        XGetWindowAttributes (display, window, &a);
-        return a.width;
-    }
-
-    Display* display = nullptr;
-    Window window = 0;
-};
-
 bool haveDisplay()
 {
     return std::getenv ("DISPLAY") != nullptr;
