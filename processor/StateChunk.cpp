@@ -202,16 +202,36 @@ int32_t parseInteger (const juce::String& text)
 }
 
 // Deepest element nesting in an XML text (an upper estimate).
+// Where the tag that starts at `start` ends, stepping over quoted attribute values.
+size_t endOfTag (const char* text, size_t length, size_t start)
+{
+    char quote = 0;
+    size_t j = start + 1;
+
+    for (; j < length; ++j)
+    {
+        if (quote != 0)
+        {
+            if (text[j] == quote)
+                quote = 0;
+        }
+        else if (text[j] == '"' || text[j] == '\'')
+            quote = text[j];
+        else if (text[j] == '>')
+            break;
+    }
+
+    return j;
+}
+
 int nestingDepth (const char* text, size_t length)
 {
+    static constexpr std::pair<std::string_view, std::string_view> skipped[] = {
+        { "<!--", "-->" }, { "<![CDATA[", "]]>" }, { "<?", "?>" }
+    };
+
     int depth = 0, deepest = 0;
     size_t i = 0;
-
-    auto skipPast = [&] (const char* terminator) {
-        const std::string_view rest (text + i, length - i);
-        const auto found = rest.find (terminator);
-        i = found == std::string_view::npos ? length : i + found + std::strlen (terminator);
-    };
 
     while (i < length)
     {
@@ -222,43 +242,18 @@ int nestingDepth (const char* text, size_t length)
         }
 
         const std::string_view rest (text + i, length - i);
+        const auto* skip = std::find_if (std::begin (skipped), std::end (skipped), [&] (auto& s) { return rest.rfind (s.first, 0) == 0; });
 
-        if (rest.rfind ("<!--", 0) == 0)
+        if (skip != std::end (skipped))
         {
-            skipPast ("-->");
-            continue;
-        }
-        if (rest.rfind ("<![CDATA[", 0) == 0)
-        {
-            skipPast ("]]>");
-            continue;
-        }
-        if (rest.rfind ("<?", 0) == 0)
-        {
-            skipPast ("?>");
+            const auto found = rest.find (skip->second);
+            i = found == std::string_view::npos ? length : i + found + skip->second.size();
             continue;
         }
 
         const bool closing = rest.size() > 1 && rest[1] == '/';
         const bool declaration = rest.size() > 1 && rest[1] == '!';
-
-        // Find the end of the tag, stepping over quoted attribute values.
-        char quote = 0;
-        size_t j = i + 1;
-
-        for (; j < length; ++j)
-        {
-            if (quote != 0)
-            {
-                if (text[j] == quote)
-                    quote = 0;
-            }
-            else if (text[j] == '"' || text[j] == '\'')
-                quote = text[j];
-            else if (text[j] == '>')
-                break;
-        }
-
+        const size_t j = endOfTag (text, length, i);
         const bool selfClosing = j < length && text[j - 1] == '/';
 
         if (closing)
