@@ -192,6 +192,39 @@ intptr_t VSTCALLBACK Plugin::callback (AEffect* e, int32_t opcode, int32_t index
     return self != nullptr ? self->answer (opcode, index, value, ptr, opt) : (opcode == audioMasterVersion ? 2400 : 0);
 }
 
+void Plugin::receive (const VstEvents* events)
+{
+    // Copy what is needed during the call: the records stay the plug-in's.
+    ++processEventsCalls;
+    received.clear();
+
+    if (events != nullptr)
+        eventsReceived += events->numEvents;
+
+    if (! behaviour.keepEvents)
+        return;
+
+    for (int i = 0; events != nullptr && i < events->numEvents && received.size() < maxReceivedEvents; ++i)
+    {
+        const auto* ev = eventSlots (events)[i];
+        ReceivedEvent r;
+        r.type = ev->type;
+        r.byteSize = ev->byteSize;
+        r.deltaFrames = ev->deltaFrames;
+        r.flags = ev->flags;
+
+        if (ev->type == kVstMidiType)
+            std::memcpy (r.midi.data(), reinterpret_cast<const VstMidiEvent*> (ev)->midiData, 4);
+        else if (ev->type == kVstSysExType && behaviour.copySysex)
+        {
+            const auto* sysex = reinterpret_cast<const VstMidiSysexEvent*> (ev);
+            r.sysex.assign (sysex->sysexDump, sysex->sysexDump + sysex->dumpBytes);
+        }
+
+        received.push_back (std::move (r));
+    }
+}
+
 intptr_t Plugin::answer (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
     // The audio thread's call is counted apart, so that the host neither locks
@@ -218,41 +251,8 @@ intptr_t Plugin::answer (int32_t opcode, int32_t index, intptr_t value, void* pt
             return behaviour.sizeWindowAnswer;
 
         case audioMasterProcessEvents:
-        {
-            // Copy what is needed during the call: the records stay the plug-in's.
-            ++processEventsCalls;
-            received.clear();
-            const auto* events = static_cast<const VstEvents*> (ptr);
-
-            if (events != nullptr)
-                eventsReceived += events->numEvents;
-
-            if (! behaviour.keepEvents)
-                return 1;
-
-            for (int i = 0; events != nullptr && i < events->numEvents && received.size() < maxReceivedEvents; ++i)
-            {
-                const auto* ev = eventSlots (events)[i];
-                ReceivedEvent r;
-                r.type = ev->type;
-                r.byteSize = ev->byteSize;
-                r.deltaFrames = ev->deltaFrames;
-                r.flags = ev->flags;
-
-                if (ev->type == kVstMidiType)
-                    std::memcpy (r.midi.data(), reinterpret_cast<const VstMidiEvent*> (ev)->midiData, 4);
-                else if (ev->type == kVstSysExType)
-                {
-                    const auto* s = reinterpret_cast<const VstMidiSysexEvent*> (ev);
-                    if (behaviour.copySysex)
-                        r.sysex.assign (s->sysexDump, s->sysexDump + s->dumpBytes);
-                }
-
-                received.push_back (std::move (r));
-            }
-
+            receive (static_cast<const VstEvents*> (ptr));
             return 1;
-        }
 
         default:
             return 0;

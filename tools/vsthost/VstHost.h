@@ -124,6 +124,7 @@ public:
 private:
     static intptr_t VSTCALLBACK callback (AEffect*, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
     intptr_t answer (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+    void receive (const VstEvents* events);
 
     AEffect* effect = nullptr;
     std::vector<ReceivedEvent> received;
