@@ -19,53 +19,6 @@ bool isController (const juce::uint8* d, int size) noexcept
 }
 } // namespace
 
-int myAudioProcessor::limitChannel (int channel) noexcept
-{
-    // Only a foreign saved state can bring other values; the setting itself stays as stored.
-    return juce::jlimit (1, 16, channel);
-}
-
-int myAudioProcessor::countSoloNotes() const
-{
-    return numSoloKeysDown;
-}
-
-//==============================================================================
-myAudioProcessor::BlockOutput::BlockOutput()
-{
-    atStart.ensureSize ((size_t) outputCapacityBytes);
-    later.ensureSize ((size_t) outputCapacityBytes);
-}
-
-void myAudioProcessor::BlockOutput::clear() noexcept
-{
-    atStart.clear();
-    later.clear();
-    numEvents = 0;
-}
-
-void myAudioProcessor::BlockOutput::add (const juce::uint8* data, int size, int position) noexcept
-{
-    // Past the block's capacity events are left out rather than allocated for.
-    const int room = outputCapacityBytes - atStart.data.size() - later.data.size();
-
-    if (numEvents >= maxEventsPerBlock)
-        return;
-
-    auto& list = position <= 0 ? atStart : later;
-
-    if (OrderedMidi::append (list, list.data.size() + room, data, size, position))
-        ++numEvents;
-}
-
-void myAudioProcessor::BlockOutput::replaceContentOf (juce::MidiBuffer& destination) const
-{
-    // Copied rather than swapped, so that both sides keep their storage.
-    destination.data.clearQuick();
-    destination.data.addArray (atStart.data);
-    destination.data.addArray (later.data);
-}
-
 //==============================================================================
 
 void myAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages)

@@ -3,6 +3,17 @@
 
 #include "myAudioProcessor.h"
 
+int myAudioProcessor::limitChannel (int channel) noexcept
+{
+    // Only a foreign saved state can bring other values; the setting itself stays as stored.
+    return juce::jlimit (1, 16, channel);
+}
+
+int myAudioProcessor::countSoloNotes() const
+{
+    return numSoloKeysDown;
+}
+
 void myAudioProcessor::bookChordKey (int n, bool isNoteOn) noexcept
 {
     auto& count = chordStrikes[(size_t) n];

@@ -5,8 +5,8 @@
 #include "HostDetection.h"
 #include "NativeWindows.h"
 
-EditorCompWrapper::EditorCompWrapper (EditorWindowOwner& owner, juce::AudioProcessorEditor* editor)
-    : wrapper (owner)
+EditorCompWrapper::EditorCompWrapper (EditorHostCalls hostCalls, juce::AudioProcessorEditor* editor)
+    : host (std::move (hostCalls))
 {
     setOpaque (true);
     editor->setOpaque (true);
@@ -47,7 +47,7 @@ void EditorCompWrapper::paintOverChildren (juce::Graphics&)
 
 void EditorCompWrapper::handleAsyncUpdate()
 {
-    wrapper.nudgeHostIdle();
+    host.onMouseDown();
 }
 
 void EditorCompWrapper::resized()
@@ -60,7 +60,7 @@ void EditorCompWrapper::childBoundsChanged (juce::Component* child)
 {
     child->setTopLeftPosition (0, 0);
     const int w = child->getWidth(), h = child->getHeight();
-    wrapper.fitHostWindow (w, h);
+    host.onEditorResized (w, h);
     setSize (w, h);
 }
 

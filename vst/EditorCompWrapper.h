@@ -2,13 +2,13 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <functional>
+
 /** What the window component asks of the adapter that hosts it. */
-class EditorWindowOwner
+struct EditorHostCalls
 {
-public:
-    virtual ~EditorWindowOwner() = default;
-    virtual void nudgeHostIdle() = 0;
-    virtual void fitHostWindow (int width, int height) = 0;
+    std::function<void()> onMouseDown; // a button is down over the editor
+    std::function<void (int, int)> onEditorResized; // the editor has a new size
 };
 
 /** The window component that holds the processor's editor inside the host's
@@ -17,7 +17,7 @@ class EditorCompWrapper : public juce::Component,
                           public juce::AsyncUpdater
 {
 public:
-    EditorCompWrapper (EditorWindowOwner& owner, juce::AudioProcessorEditor* editor);
+    EditorCompWrapper (EditorHostCalls host, juce::AudioProcessorEditor* editor);
     ~EditorCompWrapper() override;
 
     void mouseDown (const juce::MouseEvent&) override;
@@ -31,7 +31,7 @@ public:
     juce::AudioProcessorEditor* getEditor() const;
 
 private:
-    EditorWindowOwner& wrapper;
+    const EditorHostCalls host;
 
     JUCE_DECLARE_NON_COPYABLE (EditorCompWrapper)
 };

@@ -100,7 +100,8 @@ void JuceVSTWrapper::createEditorWrapper()
             setFlag (effFlagsHasEditor, true);
             editor->setOpaque (true);
             editor->setVisible (true);
-            editorWrapper = std::make_unique<EditorCompWrapper> (*this, editor);
+            editorWrapper = std::make_unique<EditorCompWrapper> (
+                EditorHostCalls { [this] { nudgeHostIdle(); }, [this] (int w, int h) { fitHostWindow (w, h); } }, editor);
         }
         else
         {

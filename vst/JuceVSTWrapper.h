@@ -17,7 +17,6 @@
     audio thread, never allocates, waits or enters the kernel), and the editor
     hosting (EditorHosting.cpp; the message thread, may allocate and block). */
 class JuceVSTWrapper : public AudioEffectX,
-                       public EditorWindowOwner,
                        private juce::Timer,
                        public juce::AudioProcessorListener,
                        public juce::AudioPlayHead
@@ -73,10 +72,10 @@ public:
 
     //==============================================================================
     /** While a mouse button is held over the editor, lets the host idle, at most every 20 ms. */
-    void nudgeHostIdle() override;
+    void nudgeHostIdle();
 
     /** Resizes the host's window around an editor of this size. */
-    void fitHostWindow (int width, int height) override;
+    void fitHostWindow (int width, int height);
 
     //==============================================================================
     // For tests that look inside one adapter.

@@ -1,0 +1,39 @@
+// The block's output, built in time linear in its events. Audio thread only;
+// the storage is reserved when the processor is made.
+
+#include "myAudioProcessor.h"
+
+myAudioProcessor::BlockOutput::BlockOutput()
+{
+    atStart.ensureSize ((size_t) outputCapacityBytes);
+    later.ensureSize ((size_t) outputCapacityBytes);
+}
+
+void myAudioProcessor::BlockOutput::clear() noexcept
+{
+    atStart.clear();
+    later.clear();
+    numEvents = 0;
+}
+
+void myAudioProcessor::BlockOutput::add (const juce::uint8* data, int size, int position) noexcept
+{
+    // Past the block's capacity events are left out rather than allocated for.
+    const int room = outputCapacityBytes - atStart.data.size() - later.data.size();
+
+    if (numEvents >= maxEventsPerBlock)
+        return;
+
+    auto& list = position <= 0 ? atStart : later;
+
+    if (OrderedMidi::append (list, list.data.size() + room, data, size, position))
+        ++numEvents;
+}
+
+void myAudioProcessor::BlockOutput::replaceContentOf (juce::MidiBuffer& destination) const
+{
+    // Copied rather than swapped, so that both sides keep their storage.
+    destination.data.clearQuick();
+    destination.data.addArray (atStart.data);
+    destination.data.addArray (later.data);
+}
