@@ -52,6 +52,10 @@ intptr_t AudioEffect::dispatcher (int32_t opcode, int32_t index, intptr_t value,
         case effIdentify:           return vst::fourCharCode ('N', 'v', 'E', 'f');
         case effGetChunk:           return getChunk (static_cast<void**> (ptr), index != 0);
         case effSetChunk:           return setChunk (ptr, (int32_t) value, index != 0);
+        case effEditGetRect:
+        case effEditOpen:
+        case effEditClose:
+        case effEditIdle:           return editorRequest (opcode, ptr);
         default:                    break;
             // clang-format on
     }
@@ -114,14 +118,17 @@ intptr_t VSTCALLBACK AudioEffect::dispatchEffectClass (AEffect* e, int32_t opcod
     if (effect == nullptr)
         return 0;
 
+    const bool goingAway = effect->isShutDown;
+
     if (opcode == effClose)
     {
-        effect->dispatcher (opcode, index, value, ptr, opt);
+        if (! goingAway)
+            effect->dispatcher (opcode, index, value, ptr, opt);
         delete effect;
         return 1;
     }
 
-    return effect->dispatcher (opcode, index, value, ptr, opt);
+    return goingAway ? 0 : effect->dispatcher (opcode, index, value, ptr, opt);
 }
 
 void VSTCALLBACK AudioEffect::processClass (AEffect* e, float** inputs, float** outputs, int32_t sampleFrames)

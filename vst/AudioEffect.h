@@ -8,6 +8,8 @@
 
 #include "VstInterface.h"
 
+#include <atomic>
+
 class AudioEffect
 {
 public:
@@ -48,6 +50,8 @@ public:
     virtual void setBlockSize (int32_t newSize) { blockSize = newSize; }
     virtual void suspend() {}
     virtual void resume() {}
+    /** effEditGetRect, effEditOpen, effEditClose and effEditIdle. */
+    virtual intptr_t editorRequest (int32_t /*opcode*/, void* /*ptr*/) { return 0; }
     virtual int32_t getChunk (void** /*data*/, bool /*isPreset*/) { return 0; }
     virtual int32_t setChunk (void* /*data*/, int32_t /*byteSize*/, bool /*isPreset*/) { return 0; }
 
@@ -65,6 +69,7 @@ protected:
 
     audioMasterCallback audioMaster;
     void* editor = nullptr; // never set: editor requests are answered by the adapter
+    std::atomic<bool> isShutDown { false }; // set while the adapter goes: requests then get 0
     float sampleRate = 44100.0f;
     int32_t blockSize = 1024;
     int32_t numPrograms;

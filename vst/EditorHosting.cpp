@@ -37,7 +37,7 @@ struct AdapterCallbackScope
 };
 } // namespace
 
-intptr_t JuceVSTWrapper::handleEditorRequest (int32_t opcode, void* ptr)
+intptr_t JuceVSTWrapper::editorRequest (int32_t opcode, void* ptr)
 {
     if (opcode == effEditIdle)
     {

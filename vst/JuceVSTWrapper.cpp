@@ -61,24 +61,6 @@ JuceVSTWrapper::~JuceVSTWrapper()
 }
 
 //==============================================================================
-intptr_t JuceVSTWrapper::dispatcher (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
-{
-    if (isShutDown)
-        return 0;
-
-    switch (opcode)
-    {
-        case effEditGetRect:
-        case effEditOpen:
-        case effEditClose:
-        case effEditIdle:
-            return handleEditorRequest (opcode, ptr);
-
-        default:
-            return AudioEffectX::dispatcher (opcode, index, value, ptr, opt);
-    }
-}
-
 void JuceVSTWrapper::open()
 {
     setFlag (effFlagsHasEditor, processor != nullptr && processor->hasEditor());

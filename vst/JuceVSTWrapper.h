@@ -25,8 +25,6 @@ public:
     JuceVSTWrapper (audioMasterCallback audioMaster, std::unique_ptr<myAudioProcessor> processor);
     ~JuceVSTWrapper() override;
 
-    intptr_t dispatcher (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) override;
-
     //==============================================================================
     void open() override;
     void close() override;
@@ -39,6 +37,7 @@ public:
     void getParameterName (int32_t index, char* text) override;
     void suspend() override;
     void resume() override;
+    intptr_t editorRequest (int32_t opcode, void* ptr) override;
     int32_t getChunk (void** data, bool isPreset) override;
     int32_t setChunk (void* data, int32_t byteSize, bool isPreset) override;
 
@@ -97,7 +96,6 @@ private:
     void runIdleWork();
     void checkWhetherMessageThreadIsCorrect();
     static void endEditorHostingSession();
-    intptr_t handleEditorRequest (int32_t opcode, void* ptr);
 
     // The audio thread's side (BlockProcessing.cpp).
     void allocateBlockStorage();
@@ -140,7 +138,6 @@ private:
     int32_t inputChannelCount = 2, outputChannelCount = 2;
     bool isResumed = false;
     std::atomic<bool> isBypassed { false }; // hosts switch it from their user-interface thread
-    std::atomic<bool> isShutDown { false };
     bool firstBlockPending = true;
     bool editorDeletePending = false;
     std::array<float*, 2> channelPointers {}; // two channels at the most: stereo or mono
