@@ -91,7 +91,8 @@ TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
     EXPECT_TRUE (a.processor().isNonRealtime());
     EXPECT_TRUE (callingThreadHasNormalPriority());
 
-    // From a thread with raised priority (where the system lets us raise it).
+#if defined(_WIN32)
+    // The first block from threads of each priority.
     auto firstBlockAt = [&] (auto&& setPriority) {
         a.dispatch (effMainsChanged, 0, 0);
         a.dispatch (effMainsChanged, 0, 1);
@@ -105,7 +106,6 @@ TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
         return set;
     };
 
-#if defined(_WIN32)
     // Windows: "normal" (0) down to "lowest" (-2) count as an ordinary thread.
     for (int priority : { THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_LOWEST })
     {
@@ -117,17 +117,6 @@ TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
     {
         ASSERT_TRUE (firstBlockAt ([&] { return SetThreadPriority (GetCurrentThread(), priority) != 0; }));
         EXPECT_FALSE (a.processor().isNonRealtime()) << priority;
-    }
-#else
-    const bool raised = firstBlockAt ([] {
-        sched_param param {};
-        param.sched_priority = 10;
-        return pthread_setschedparam (pthread_self(), SCHED_FIFO, &param) == 0;
-    });
-
-    if (raised)
-    {
-        EXPECT_FALSE (a.processor().isNonRealtime());
     }
 #endif
 }
