@@ -156,6 +156,13 @@ void JuceVSTWrapper::moveIntakeToBlockMidi()
 }
 
 //==============================================================================
+void JuceVSTWrapper::decideRealtimeOnFirstBlock()
+{
+    // The one block that asks the system something: the calling thread's priority.
+    firstBlockPending = false;
+    processor->setNonRealtime (isOfflineProcessLevel() || callingThreadHasNormalPriority());
+}
+
 void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t sampleFrames)
 {
     if (processor == nullptr)
@@ -167,13 +174,7 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
         resumeKeepingEvents (true);
 
     if (firstBlockPending)
-    {
-        firstBlockPending = false;
-        processor->setNonRealtime (isOfflineProcessLevel());
-
-        if (callingThreadHasNormalPriority())
-            processor->setNonRealtime (true);
-    }
+        decideRealtimeOnFirstBlock();
 
     const int numSamples = juce::jmax (0, (int) sampleFrames);
     const bool audioIsUsable = hasEveryChannel (inputs, inputChannelCount) && hasEveryChannel (outputs, outputChannelCount);

@@ -100,6 +100,7 @@ private:
     // The audio thread's side (BlockProcessing.cpp).
     void allocateBlockStorage();
     void resumeKeepingEvents (bool keepPendingEvents);
+    void decideRealtimeOnFirstBlock();
     void takeEvent (const VstEvent& e);
     void clearIntake() noexcept;
     void moveIntakeToBlockMidi();
