@@ -263,7 +263,7 @@ TEST (EditorHosting, EditorComesAndGoesWhilePlayingSavingAndLoading)
     std::thread project ([&] {
         for (int i = 0; ! done; ++i)
         {
-            loadSettings (p.plugin, "<splitPoint>" + std::to_string (40 + i % 30) + "</splitPoint>");
+            loadSettings (p.plugin, { { Settings::splitPoint, 40 + i % 30 } });
             void* saved = nullptr;
             EXPECT_GT (p.plugin.dispatch (effGetChunk, 0, 0, &saved), 200);
             std::this_thread::sleep_for (std::chrono::milliseconds (1));

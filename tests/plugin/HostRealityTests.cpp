@@ -100,8 +100,8 @@ TEST (Realtime, BypassPanicsAndStateLoadsWhileKeysAreHeldAllocateNothingInTheBlo
     press.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (9, 0x90, 72, 90);
     panic.midi (3, 0xb4, 123, 0).midi (4, 0xb4, 120, 0);
     release.midi (0, 0x80, 36, 0).midi (0, 0x80, 40, 0).midi (0, 0x80, 43, 0).midi (9, 0x80, 72, 0);
-    const auto moved = settingsChunk ("<chanOutChord>5</chanOutChord><chanOutSolo>6</chanOutSolo><splitPoint>60</splitPoint>");
-    const auto defaults = settingsChunk ("<chanOutChord>1</chanOutChord><chanOutSolo>2</chanOutSolo><splitPoint>48</splitPoint>");
+    const auto moved = settingsChunk ({ { Settings::chanOutChord, 5 }, { Settings::chanOutSolo, 6 }, { Settings::splitPoint, 60 } });
+    const auto defaults = settingsChunk ({ { Settings::chanOutChord, 1 }, { Settings::chanOutSolo, 2 }, { Settings::splitPoint, 48 } });
     size_t allocations = 0;
 
     auto block = [&] (vsthost::EventBlock& events) {
@@ -184,7 +184,7 @@ TEST (Instances, SixteenInRandomOrderWhileTwoThreadsProcess)
 
     auto open = [&] (Slot& slot, int channel) {
         slot.instance = std::make_unique<ActivePlugin> (256);
-        loadSettings (slot.instance->plugin, "<chanOutSolo>" + std::to_string (channel) + "</chanOutSolo>");
+        loadSettings (slot.instance->plugin, { { Settings::chanOutSolo, channel } });
         slot.channel = channel;
     };
 

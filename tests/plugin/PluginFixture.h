@@ -3,6 +3,7 @@
 // Loads the built plug-in library the way a host does and drives it through
 // its binary interface only.
 
+#include "Settings.h"
 #include "VstHost.h"
 
 #include <gtest/gtest.h>
@@ -58,10 +59,32 @@ inline std::string settingsChunk (const std::string& elements)
     return chunk + text + '\0';
 }
 
+/** The elements for these settings, spelled as the settings table spells them. */
+inline std::string settingElements (std::initializer_list<std::pair<Settings::Key, int>> settings)
+{
+    std::string elements;
+    for (auto [key, value] : settings)
+    {
+        const std::string tag = Settings::table[(size_t) key].key;
+        elements += "<" + tag + ">" + std::to_string (value) + "</" + tag + ">";
+    }
+    return elements;
+}
+
+inline std::string settingsChunk (std::initializer_list<std::pair<Settings::Key, int>> settings)
+{
+    return settingsChunk (settingElements (settings));
+}
+
 inline void loadSettings (vsthost::Plugin& plugin, const std::string& elements)
 {
     auto chunk = settingsChunk (elements);
     plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
+}
+
+inline void loadSettings (vsthost::Plugin& plugin, std::initializer_list<std::pair<Settings::Key, int>> settings)
+{
+    loadSettings (plugin, settingElements (settings));
 }
 
 /** A short event as the host received it: position and the three MIDI bytes. */

@@ -192,7 +192,7 @@ TEST (Dispatcher, StateChunkRoundTrip)
     EXPECT_EQ (std::memcmp (data, "VC2!\xdc\0\0\0<Root><chordThru>1</chordThru>", 38), 0);
 
     // A project saved with other settings, handed to a fresh instance.
-    auto chunk = settingsChunk ("<chanOutSolo>5</chanOutSolo><splitPoint>60</splitPoint>");
+    auto chunk = settingsChunk ({ { Settings::chanOutSolo, 5 }, { Settings::splitPoint, 60 } });
 
     vsthost::Plugin restored (pluginLibrary());
     EXPECT_EQ (restored.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data()), 0);
@@ -287,7 +287,7 @@ TEST (Instances, TwoAreIndependentAndOutliveEachOther)
     ASSERT_TRUE (first->plugin.isLoaded() && second.plugin.isLoaded());
     EXPECT_NE (first->plugin.getEffect(), second.plugin.getEffect());
 
-    loadSettings (first->plugin, "<chanOutSolo>9</chanOutSolo>");
+    loadSettings (first->plugin, { { Settings::chanOutSolo, 9 } });
 
     vsthost::EventBlock melody;
     melody.midi (0, 0x90, 72, 90);

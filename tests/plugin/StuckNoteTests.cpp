@@ -166,10 +166,7 @@ void playRandomStream (StreamPlayer& s, unsigned seed, std::vector<std::string>&
         }
         if (chance (8))
         {
-            const auto settings = "<chordThru>" + std::to_string (pick (0, 1)) + "</chordThru><chanOutChord>" + std::to_string (pick (1, 16))
-                                  + "</chanOutChord><chanOutSolo>" + std::to_string (pick (1, 16)) + "</chanOutSolo><splitPoint>"
-                                  + std::to_string (pick (40, 70)) + "</splitPoint><harmonyEnabled>" + std::to_string (pick (0, 1))
-                                  + "</harmonyEnabled><maxSoloVoices>" + std::to_string (pick (1, 10)) + "</maxSoloVoices>";
+            const auto settings = settingElements ({ { Settings::chordThru, pick (0, 1) }, { Settings::chanOutChord, pick (1, 16) }, { Settings::chanOutSolo, pick (1, 16) }, { Settings::splitPoint, pick (40, 70) }, { Settings::harmonyEnabled, pick (0, 1) }, { Settings::maxSoloVoices, pick (1, 10) } });
             loadSettings (s.p.plugin, settings);
             log.push_back ("load:" + settings);
         }

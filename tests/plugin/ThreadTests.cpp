@@ -34,7 +34,7 @@ TEST (Threads, ProcessingWhileTheProjectIsSavedAndLoaded)
 
     for (int i = 0; i < 2000; ++i)
     {
-        auto chunk = settingsChunk ("<chanOutSolo>" + std::to_string (1 + i % 16) + "</chanOutSolo><splitPoint>" + std::to_string (30 + i % 60) + "</splitPoint>");
+        auto chunk = settingsChunk ({ { Settings::chanOutSolo, 1 + i % 16 }, { Settings::splitPoint, 30 + i % 60 } });
         EXPECT_EQ (p.plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data()), 0);
 
         void* saved = nullptr;
