@@ -47,7 +47,7 @@ void EditorCompWrapper::paintOverChildren (juce::Graphics&)
 
 void EditorCompWrapper::handleAsyncUpdate()
 {
-    host.onMouseDown();
+    host.onRepainted();
 }
 
 void EditorCompWrapper::resized()

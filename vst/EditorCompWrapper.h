@@ -7,7 +7,7 @@
 /** What the window component asks of the adapter that hosts it. */
 struct EditorHostCalls
 {
-    std::function<void()> onMouseDown; // a button is down over the editor
+    std::function<void()> onRepainted; // the editor was painted (a button may be down)
     std::function<void (int, int)> onEditorResized; // the editor has a new size
 };
 

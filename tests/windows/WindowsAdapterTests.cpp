@@ -177,9 +177,10 @@ TEST (WindowsEditorWindow, HostIdlesWhileAMouseButtonIsHeldOverTheEditor)
     e.idle (300);
     EXPECT_EQ (answers.idleCalls, 0);
 
+    // Long enough for several timer ticks even when Wine is slow to deliver them.
     sendMouse (MOUSEEVENTF_LEFTDOWN);
     const auto start = juce::Time::getMillisecondCounter();
-    e.idle (600);
+    e.idle (1200);
     const int whileHeld = answers.idleCalls;
     const auto elapsed = juce::Time::getMillisecondCounter() - start;
     sendMouse (MOUSEEVENTF_LEFTUP);
