@@ -56,7 +56,10 @@ run_suite build-win
 
 echo "== address and undefined-behaviour sanitizers"
 build build-asan -DPOLYQUINTA_SANITIZE=address,undefined
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
+# GCC 12's sanitizer runtime can take an ordinary dynamic TLS block for an old
+# glibc's header, depending only on where malloc put it, and its leak check
+# then crashes at exit; not tracking those blocks avoids that.
+ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
 
 if command -v clang++ >/dev/null 2>&1; then
     echo "== fuzzing build"
