@@ -110,7 +110,7 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
 {
     auto& route = keyRoutes[(size_t) n];
     const bool isHeld = route.strikes > 0;
-    const auto area = isHeld ? route.area : (areaOf (n));
+    const auto area = isHeld ? route.area : areaOf (n);
     auto& released = strikeReleasedBy (m, n);
     int channel = 0;
 
