@@ -47,8 +47,10 @@ target_link_libraries(polyquinta_juce
 target_compile_definitions(polyquinta_juce
     PUBLIC ${POLYQUINTA_JUCE_DEFINITIONS}
     INTERFACE $<TARGET_PROPERTY:polyquinta_juce,COMPILE_DEFINITIONS>)
+# Not the plug-in SDK copies the framework brings for hosting plug-ins: the
+# LV2 adapter builds on the system's LV2 headers (lv2-dev), which they would hide.
 target_include_directories(polyquinta_juce
-    INTERFACE $<TARGET_PROPERTY:polyquinta_juce,INCLUDE_DIRECTORIES>)
+    INTERFACE "$<FILTER:$<TARGET_PROPERTY:polyquinta_juce,INCLUDE_DIRECTORIES>,EXCLUDE,/format_types/>")
 # Warnings inside JUCE are not ours to fix.
 target_compile_options(polyquinta_juce PRIVATE -w)
 if(WIN32)

@@ -155,24 +155,27 @@ uint32_t getLittleEndian32 (const uint8_t* d)
 }
 } // namespace
 
-void write (const Settings::Values& values, juce::MemoryBlock& dest)
+std::string text (const Settings::Values& values)
 {
     juce::XmlElement root ("Root");
 
     for (size_t i = 0; i < values.size(); ++i)
         root.createNewChildElement (Settings::table[i].key)->addTextElement (juce::String (values[(size_t) i]));
 
-    const auto text = root.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader());
-    const auto* utf8 = text.toRawUTF8();
-    const auto textLength = text.getNumBytesAsUTF8();
+    return root.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader()).toStdString();
+}
+
+void write (const Settings::Values& values, juce::MemoryBlock& dest)
+{
+    const auto settings = text (values);
+    const auto textLength = settings.size();
 
     dest.setSize (headerSize + textLength + 1, false);
     auto* d = static_cast<uint8_t*> (dest.getData());
     std::memcpy (d, magic, 4);
-    putLittleEndian32 (d + 4, 0);
-    std::memcpy (d + headerSize, utf8, textLength);
+    putLittleEndian32 (d + 4, (uint32_t) textLength); // the zero byte after the text is not counted
+    std::memcpy (d + headerSize, settings.data(), textLength);
     d[headerSize + textLength] = 0;
-    putLittleEndian32 (d + 4, (uint32_t) (dest.getSize() - 9));
 }
 
 namespace
@@ -284,8 +287,14 @@ void read (const void* data, int sizeInBytes, const std::function<void (Settings
         return;
 
     // The text is what there is: a shorter chunk or an early zero byte ends it.
-    const auto available = std::min ((size_t) declared, (size_t) sizeInBytes - headerSize);
-    const auto* textStart = reinterpret_cast<const char*> (d + headerSize);
+    readText (reinterpret_cast<const char*> (d + headerSize), std::min ((size_t) declared, (size_t) sizeInBytes - headerSize), store);
+}
+
+void readText (const char* textStart, size_t available, const std::function<void (Settings::Key, int32_t)>& store)
+{
+    if (textStart == nullptr)
+        return;
+
     const auto* zero = static_cast<const char*> (std::memchr (textStart, 0, available));
     const auto text = validUtf8 (textStart, zero != nullptr ? (size_t) (zero - textStart) : available);
 

@@ -7,12 +7,16 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 /** The saved-state chunk: "VC2!", the text length (little-endian), the settings
     as one single-line XML element, and a zero byte. Needs nothing beyond
     juce_core, so that the reader can be fuzzed on its own. Any thread; allocates. */
 namespace StateChunk
 {
+/** The settings text a chunk carries: the XML element alone. */
+std::string text (const Settings::Values& values);
+
 /** Replaces the whole content of dest with the chunk for these values. */
 void write (const Settings::Values& values, juce::MemoryBlock& dest);
 
@@ -20,5 +24,8 @@ void write (const Settings::Values& values, juce::MemoryBlock& dest);
     ignored), calls store (Settings::Key, value) in document order. Calls nothing
     at all when the chunk is not accepted or its text does not parse. */
 void read (const void* data, int sizeInBytes, const std::function<void (Settings::Key, int32_t)>& store);
+
+/** Reads a settings text (up to `length` bytes or a zero byte) as read() reads a chunk's. */
+void readText (const char* text, size_t length, const std::function<void (Settings::Key, int32_t)>& store);
 
 } // namespace StateChunk

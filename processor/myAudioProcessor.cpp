@@ -100,7 +100,7 @@ std::array<std::atomic<int32_t>*, Settings::count> myAudioProcessor::settingsByK
     return s;
 }
 
-void myAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+Settings::Values myAudioProcessor::currentSettings()
 {
     Settings::Values values {};
     const auto settings = settingsByKey();
@@ -108,7 +108,23 @@ void myAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
     for (size_t i = 0; i < settings.size(); ++i)
         values[i] = *settings[i];
 
-    StateChunk::write (values, destData);
+    return values;
+}
+
+void myAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
+{
+    StateChunk::write (currentSettings(), destData);
+}
+
+std::string myAudioProcessor::getSettingsText()
+{
+    return StateChunk::text (currentSettings());
+}
+
+void myAudioProcessor::setSettingsText (const char* text, size_t length)
+{
+    const auto settings = settingsByKey();
+    StateChunk::readText (text, length, [&] (Settings::Key key, int32_t value) { *settings[(size_t) key] = value; });
 }
 
 void myAudioProcessor::setStateInformation (const void* data, int sizeInBytes)

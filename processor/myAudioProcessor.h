@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 /** One held note-on of a solo-area key. An empty list's getFirst() yields the
     default (-1, 0), which the bookkeeping reads as "key not held". */
@@ -75,6 +76,11 @@ public:
 
     void getStateInformation (juce::MemoryBlock& destData) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
+
+    /** The settings as the text the saved state carries, and back by the same
+        rules (for formats that store text). Message thread; allocate. */
+    std::string getSettingsText();
+    void setSettingsText (const char* text, size_t length);
 
     //==============================================================================
     /** Number of solo-area keys currently held. */
@@ -186,6 +192,7 @@ private:
     void silenceVoices (int position);
     static int limitChannel (int channel) noexcept;
     std::array<std::atomic<int32_t>*, Settings::count> settingsByKey();
+    Settings::Values currentSettings();
 
     std::array<KeyRoute, 128> keyRoutes {};
     std::array<std::array<Strike, 128>, 16> strikes {}; // by input channel and key

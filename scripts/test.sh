@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the sources' format, builds Polyquinta with warnings as errors and
-# runs every test: the suite; the Windows plug-in and its
+# runs every test: the suite; the LV2 bundle's validation, the installation
+# and the Debian package; the Windows plug-in and its
 # tests, built with MinGW-w64 and run under Wine; the suite again under
 # AddressSanitizer and UndefinedBehaviorSanitizer; bounded fuzzing runs of the
 # saved-state reader and of the plug-in's event intake (when clang is present);
@@ -49,6 +50,9 @@ git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 echo "== build and test"
 build build
 run_suite build
+
+echo "== LV2 bundle, installation and Debian package"
+scripts/check-packages.sh build
 
 echo "== Windows build, tested under Wine"
 scripts/build-windows.sh --target all

@@ -120,3 +120,14 @@ public:
     Display* display = nullptr;
     Window window = 0;
 };
+
+// Where the editor shows the notes and the areas.
+inline int keyCentreX (int note)
+{
+    // White keys 16 pixels wide from key 24 at x 10; the lower half of the key shows the overlay.
+    static const int whiteIndex[] = { 0, -1, 1, -1, 2, 3, -1, 4, -1, 5, -1, 6 };
+    const int octave = (note - 24) / 12, inOctave = (note - 24) % 12;
+    return 10 + (octave * 7 + whiteIndex[inOctave]) * 16 + 8;
+}
+
+constexpr int keyY = 218, barY = 233;

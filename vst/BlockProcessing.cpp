@@ -5,6 +5,8 @@
 
 #include "JuceVSTWrapper.h"
 
+#include "AudioPassThrough.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -24,7 +26,6 @@ namespace
 constexpr int maxEvents = myAudioProcessor::maxEventsPerBlock;
 constexpr int maxBytes = myAudioProcessor::outputCapacityBytes;
 constexpr size_t eventRecordSize = sizeof (VstMidiSysexEvent); // room for either record kind
-constexpr int audioChunk = 256;
 } // namespace
 
 //==============================================================================
@@ -191,7 +192,7 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
         else
         {
             if (audioIsUsable)
-                passAudioThrough (inputs, outputs, numSamples);
+                AudioPassThrough::copy (inputs, outputs, juce::jmin (inputChannelCount, outputChannelCount), numSamples);
 
             // The MIDI still gets through when a careless host hands no audio.
             const int numChannels = audioIsUsable ? juce::jmax (inputChannelCount, outputChannelCount) : 0;
@@ -225,26 +226,6 @@ bool JuceVSTWrapper::hasEveryChannel (float** channels, int count) noexcept
             return false;
 
     return true;
-}
-
-void JuceVSTWrapper::passAudioThrough (float** inputs, float** outputs, int numSamples) noexcept
-{
-    // Through a small buffer of our own, a stretch at a time: a host may hand
-    // the same memory as an input and an output of another index, or as two
-    // outputs, and every output must still end up with its own input.
-    float stretch[2][audioChunk];
-    const int numCopied = juce::jmin (2, inputChannelCount, outputChannelCount);
-
-    for (int start = 0; start < numSamples; start += audioChunk)
-    {
-        const int n = juce::jmin (audioChunk, numSamples - start);
-
-        for (int i = 0; i < numCopied; ++i)
-            std::memcpy (stretch[i], inputs[i] + start, sizeof (float) * (size_t) n);
-
-        for (int i = 0; i < numCopied; ++i)
-            std::memcpy (outputs[i] + start, stretch[i], sizeof (float) * (size_t) n);
-    }
 }
 
 //==============================================================================

@@ -3,16 +3,9 @@
 
 #include "JuceVSTWrapper.h"
 
+#include "FrameworkSession.h"
 #include "HostDetection.h"
 #include "NativeWindows.h"
-
-#if ! defined(_WIN32)
-namespace juce
-{
-// The framework's own step of its Linux message loop.
-bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
-} // namespace juce
-#endif
 
 namespace
 {
@@ -152,12 +145,7 @@ void JuceVSTWrapper::runIdleWork()
     // framework's pending messages (timers, change messages, window events).
     // The adapter's own timer runs here too, so this is not counted as an
     // adapter callback, or the timer could never free a fetched chunk.
-    if (editorWrapper != nullptr)
-        NativeWindows::prodWindowEvents (editorWrapper->getWindowHandle());
-
-    for (int i = 0; i < 256 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
-    {
-    }
+    deliverPendingMessages (editorWrapper != nullptr ? editorWrapper->getWindowHandle() : nullptr);
 #endif
 
     {

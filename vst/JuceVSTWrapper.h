@@ -104,7 +104,6 @@ private:
     void takeEvent (const VstEvent& e);
     void clearIntake() noexcept;
     void moveIntakeToBlockMidi();
-    void passAudioThrough (float** inputs, float** outputs, int numSamples) noexcept;
     static bool hasEveryChannel (float** channels, int count) noexcept;
     void sendOutgoingEvents (int numSamples);
     bool getPinProperties (bool isInput, int32_t index, VstPinProperties* properties);

@@ -3,7 +3,7 @@
 // Loads the built plug-in library the way a host does and drives it through
 // its binary interface only.
 
-#include "Settings.h"
+#include "SettingsText.h"
 #include "VstHost.h"
 
 #include <gtest/gtest.h>
@@ -47,34 +47,6 @@ struct ActivePlugin
     vsthost::AudioBlock audio;
     int numSamples;
 };
-
-/** A saved-state chunk holding the given setting elements, e.g. "<splitPoint>60</splitPoint>". */
-inline std::string settingsChunk (const std::string& elements)
-{
-    const auto text = "<Root>" + elements + "</Root>";
-    const auto size = (uint32_t) text.size();
-    std::string chunk = "VC2!";
-    for (int shift = 0; shift < 32; shift += 8)
-        chunk += (char) ((size >> shift) & 0xff);
-    return chunk + text + '\0';
-}
-
-/** The elements for these settings, spelled as the settings table spells them. */
-inline std::string settingElements (std::initializer_list<std::pair<Settings::Key, int>> settings)
-{
-    std::string elements;
-    for (auto [key, value] : settings)
-    {
-        const std::string tag = Settings::table[(size_t) key].key;
-        elements += "<" + tag + ">" + std::to_string (value) + "</" + tag + ">";
-    }
-    return elements;
-}
-
-inline std::string settingsChunk (std::initializer_list<std::pair<Settings::Key, int>> settings)
-{
-    return settingsChunk (settingElements (settings));
-}
 
 inline void loadSettings (vsthost::Plugin& plugin, const std::string& elements)
 {

@@ -4,8 +4,8 @@
 
 #include "NoteLedger.h"
 #include "PluginFixture.h"
+#include "RandomStream.h"
 
-#include <random>
 #include <sstream>
 
 namespace
@@ -22,6 +22,7 @@ struct StreamPlayer
     void controller (int number, int value, uint8_t channel = keyboardChannel) { pending.midi (0, 0xb0 | channel, (uint8_t) number, (uint8_t) value); }
 
     void bypass (bool on) { p.plugin.dispatch (effSetBypass, 0, on ? 1 : 0); }
+    void load (const std::string& elements) { loadSettings (p.plugin, elements); }
     void restartPlayback()
     {
         p.plugin.dispatch (effMainsChanged, 0, 0);
@@ -74,14 +75,6 @@ void play (StreamPlayer& s, const std::string& script)
         else
             FAIL() << "unknown word " << w;
     }
-}
-
-std::string joined (const std::vector<std::string>& lines)
-{
-    std::string text;
-    for (auto& line : lines)
-        text += "\n  " + line;
-    return text;
 }
 
 struct StuckCase
@@ -141,96 +134,15 @@ INSTANTIATE_TEST_SUITE_P (
                     "on:36@63 on:40@64 on:43@100 on:72@2000000000 | off:36@64 off:40 off:43@63 off:72@64 |" }),
     [] (const auto& info) { return std::string (info.param.name); });
 
-/** A random stream: chords, melodies and everything a host may do between
-    them; every key is released at the end. Its words are kept for a report. */
-void playRandomStream (StreamPlayer& s, unsigned seed, std::vector<std::string>& log)
-{
-    std::mt19937 rng (seed);
-    auto chance = [&] (int percent) { return (int) (rng() % 100) < percent; };
-    auto pick = [&] (int lo, int hi) { return lo + (int) (rng() % (unsigned) (hi - lo + 1)); };
-    std::vector<int> held;
-    auto note = [&] (const char* verb, int key, int position) { log.push_back (std::string (verb) + ":" + std::to_string (key) + "@" + std::to_string (position)); };
-
-    for (int block = 0; block < 40; ++block)
-    {
-        if (chance (10))
-        {
-            const bool on = chance (50);
-            s.bypass (on);
-            log.push_back (on ? "bypass:1" : "bypass:0");
-        }
-        if (chance (5))
-        {
-            s.restartPlayback();
-            log.push_back ("restart");
-        }
-        if (chance (8))
-        {
-            const auto settings = settingElements ({ { Settings::chordThru, pick (0, 1) }, { Settings::chanOutChord, pick (1, 16) }, { Settings::chanOutSolo, pick (1, 16) }, { Settings::splitPoint, pick (40, 70) }, { Settings::harmonyEnabled, pick (0, 1) }, { Settings::maxSoloVoices, pick (1, 10) } });
-            loadSettings (s.p.plugin, settings);
-            log.push_back ("load:" + settings);
-        }
-
-        // Positions rise through the block, now and then past its end, as a host's may.
-        int position = 0;
-        for (int e = pick (0, 8); e > 0; --e)
-        {
-            position += chance (5) ? pick (30, 100) : pick (0, 10);
-            if (chance (8))
-            {
-                const int number = chance (50) ? 32 : (chance (50) ? 123 : 120);
-                const int value = pick (0, 127);
-                s.controller (number, value, (uint8_t) pick (0, 15));
-                log.push_back ("cc:" + std::to_string (number) + "=" + std::to_string (value));
-            }
-            else if (! held.empty() && chance (45))
-            {
-                const auto i = (size_t) pick (0, (int) held.size() - 1);
-                s.release (held[i], position);
-                note ("off", held[i], position);
-                held.erase (held.begin() + (long) i);
-            }
-            else
-            {
-                const int key = chance (50) ? pick (30, 50) : pick (55, 90);
-                if (std::find (held.begin(), held.end(), key) != held.end())
-                    continue; // a key is pressed again only once released
-                s.press (key, position, (uint8_t) pick (1, 127));
-                note ("on", key, position);
-                held.push_back (key);
-            }
-        }
-
-        s.runBlock();
-        log.push_back ("|");
-    }
-
-    for (int key : held)
-    {
-        s.release (key);
-        note ("off", key, 0);
-    }
-    s.runBlock();
-    log.push_back ("|");
-}
-
 TEST (NeverStuck, RandomStreamsOfChordsMelodiesAndHostActions)
 {
     for (unsigned seed = 1; seed <= 500; ++seed)
     {
         StreamPlayer s;
         ASSERT_TRUE (s.p.plugin.isLoaded());
-        std::vector<std::string> log;
-        playRandomStream (s, seed, log);
-
-        if (! s.ledger.stillSounding().empty() || ! s.ledger.strays().empty())
-        {
-            std::string tail;
-            for (size_t i = log.size() > 60 ? log.size() - 60 : 0; i < log.size(); ++i)
-                tail += log[i] + " ";
-            FAIL() << "seed " << seed << "\nstill sounding:" << joined (s.ledger.stillSounding())
-                   << "\nnote-offs for notes not sounding:" << joined (s.ledger.strays()) << "\nlast words: " << tail;
-        }
+        expectNothingStuck (s, seed);
+        if (HasFailure())
+            break;
     }
 }
 } // namespace

@@ -1,5 +1,7 @@
 #include "FrameworkSession.h"
 
+#include "NativeWindows.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 namespace
@@ -27,3 +29,21 @@ void shutDownFrameworkUserInterface()
     delete frameworkSession;
     frameworkSession = nullptr;
 }
+
+#if ! defined(_WIN32)
+namespace juce
+{
+// The framework's own step of its Linux message loop.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
+
+void deliverPendingMessages (void* window)
+{
+    NativeWindows::prodWindowEvents (window);
+
+    // Bounded, so that a message that posts another cannot hold the host's thread.
+    for (int i = 0; i < 256 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
+    {
+    }
+}
+#endif

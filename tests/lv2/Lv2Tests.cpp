@@ -1,0 +1,337 @@
+// The LV2 plug-in through lilv, as an LV2 host loads it: what differs from
+// the VST format (atom sequences, the output's room, the enabled port, state
+// as text, the UI's entry points), with the engine's worked block as proof
+// that both formats run the same processor.
+
+#include "AllocationCounter.h"
+#include "Lv2Host.h"
+#include "NoteLedger.h"
+#include "RandomStream.h"
+#include "X11HostWindow.h"
+
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/ui/ui.h>
+
+#include <chrono>
+#include <cmath>
+#include <dlfcn.h>
+#include <thread>
+
+namespace
+{
+using lv2host::Instance;
+
+// Short events as the checkers of the VST tests see them.
+struct Short
+{
+    int position;
+    uint8_t status, data1, data2;
+    bool operator== (const Short& o) const { return position == o.position && status == o.status && data1 == o.data1 && data2 == o.data2; }
+};
+
+std::ostream& operator<< (std::ostream& os, const Short& s)
+{
+    return os << "@" << s.position << " " << std::hex << (int) s.status << " " << (int) s.data1 << " " << (int) s.data2 << std::dec;
+}
+
+std::vector<Short> shortEvents (const std::vector<vsthost::ReceivedEvent>& events)
+{
+    std::vector<Short> result;
+    for (auto& e : events)
+        result.push_back ({ e.deltaFrames, e.midi[0], e.midi[1], e.midi[2] });
+    return result;
+}
+
+const std::vector<Short> workedFirst { { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 0, 0x90, 43, 100 }, { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 }, { 100, 0x91, 72, 90 } };
+
+void playWorkedFirstBlock (Instance& p)
+{
+    p.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (100, 0x90, 72, 90);
+}
+
+TEST (Lv2, WorkedBlockAudioAndBypass)
+{
+    for (bool offerBlockSize : { true, false })
+    {
+        Instance p (512, 1 << 16, offerBlockSize);
+        ASSERT_TRUE (p.isLoaded());
+
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < p.numSamples; ++i)
+                p.audioPort (c)[(size_t) i] = std::sin (0.01f * (float) i) * (c == 0 ? 0.5f : -0.25f);
+
+        playWorkedFirstBlock (p);
+        EXPECT_EQ (shortEvents (p.run()), workedFirst);
+        p.midi (20, 0x90, 74, 80).midi (30, 0x80, 72, 64);
+        EXPECT_EQ (shortEvents (p.run()),
+                   (std::vector<Short> { { 0, 0x81, 60, 0 }, { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 }, { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 }, { 0, 0x81, 60, 0 }, { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 }, { 0, 0x91, 64, 80 }, { 0, 0x91, 67, 80 }, { 0, 0x91, 72, 80 }, { 20, 0x91, 74, 80 }, { 30, 0x81, 72, 64 } }));
+
+        for (int c = 0; c < 2; ++c)
+            EXPECT_EQ (p.audioPort (2 + c), p.audioPort (c));
+
+        // The host's bypass through the enabled port: the voices stop, events pass unchanged.
+        p.enabled = 0.0f;
+        p.midi (5, 0x90, 76, 70);
+        EXPECT_EQ (shortEvents (p.run()), (std::vector<Short> { { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 }, { 0, 0x81, 72, 0 }, { 5, 0x90, 76, 70 } }));
+    }
+}
+
+// Whatever the host's times and sizes, the events read stay inside the
+// sequence, and those written carry frames inside the block, in order.
+TEST (Lv2, HostileSequencesAndTimes)
+{
+    struct Case
+    {
+        const char* name;
+        std::vector<std::pair<int64_t, std::vector<uint8_t>>> events;
+        std::vector<Short> expected;
+    };
+    const Case cases[] = {
+        { "at the edges and past the end", { { 0, { 0x90, 72, 90 } }, { 63, { 0x80, 72, 0 } }, { 64, { 0x90, 74, 90 } }, { 1LL << 40, { 0x80, 74, 0 } } }, { { 0, 0x91, 72, 90 }, { 63, 0x81, 72, 0 }, { 63, 0x91, 74, 90 }, { 63, 0x81, 74, 0 } } },
+        { "negative and going back in time", { { -5, { 0x90, 72, 90 } }, { 30, { 0x90, 74, 90 } }, { 10, { 0x80, 74, 0 } } }, { { 0, 0x91, 72, 90 }, { 30, 0x91, 74, 90 }, { 30, 0x81, 74, 0 } } },
+        { "empty, cut and status-less events", { { 1, {} }, { 2, { 0x90 } }, { 3, { 0x40, 0x40 } }, { 4, { 0x90, 75, 60, 0x99, 0x99 } } }, { { 4, 0x91, 75, 60 } } },
+    };
+
+    for (const auto& c : cases)
+    {
+        Instance p (64);
+        for (auto& [frames, bytes] : c.events)
+            p.event (frames, bytes);
+        EXPECT_EQ (shortEvents (p.run()), c.expected) << c.name;
+    }
+
+    // An event of another type is passed over; one whose size runs past the sequence ends the reading.
+    Instance p (64);
+    p.event (0, { 1, 2, 3, 4 }, LV2_ATOM__Int).midi (1, 0x90, 72, 90).midi (2, 0x90, 74, 90);
+    auto* seq = p.writeInput();
+    auto* last = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<uint8_t*> (&seq->body) + sizeof (LV2_Atom_Sequence_Body) + 2 * 24);
+    last->body.size = 0xfffffff0u;
+    EXPECT_EQ (shortEvents (p.runWrittenBlock()), (std::vector<Short> { { 1, 0x91, 72, 90 } }));
+}
+
+// What does not fit the host's output buffer goes out at the start of the
+// next blocks, in order: late, but never lost.
+TEST (Lv2, OutputBeyondTheHostsRoomWaitsForTheNextBlock)
+{
+    Instance p (512, 8 + 3 * 24); // room for three events
+    playWorkedFirstBlock (p);
+    std::vector<Short> all;
+
+    for (int block = 0; block < 4; ++block)
+    {
+        const auto events = shortEvents (p.run());
+        EXPECT_LE (events.size(), 3u);
+        EXPECT_LE (p.output().atom.size, 8u + 3 * 24);
+        all.insert (all.end(), events.begin(), events.end());
+    }
+
+    ASSERT_EQ (all.size(), workedFirst.size());
+    for (size_t i = 0; i < all.size(); ++i)
+        EXPECT_EQ (std::vector<uint8_t> ({ all[i].status, all[i].data1, all[i].data2 }), std::vector<uint8_t> ({ workedFirst[i].status, workedFirst[i].data1, workedFirst[i].data2 }));
+    EXPECT_EQ (all[2].position, 0);
+}
+
+/** Plays the shared random streams through one LV2 instance: bypass is the
+    enabled port, a restart is deactivate and activate, a load is a state restore. */
+struct Lv2StreamPlayer
+{
+    Lv2StreamPlayer() : p (64) {}
+    static constexpr uint8_t channel = 4;
+
+    void press (int key, int position = 0, uint8_t velocity = 100) { p.midi (position, 0x90 | channel, (uint8_t) key, velocity); }
+    void release (int key, int position = 0) { p.midi (position, 0x80 | channel, (uint8_t) key, 0); }
+    void controller (int number, int value, uint8_t ch) { p.midi (0, 0xb0 | ch, (uint8_t) number, (uint8_t) value); }
+    void bypass (bool on) { p.enabled = on ? 0.0f : 1.0f; }
+    void restartPlayback() { p.restart(); }
+    void load (const std::string& elements) { p.restoreSettings ("<Root>" + elements + "</Root>"); }
+    void runBlock() { ledger.take (p.run(), blocks++); }
+
+    Instance p;
+    vsthost::NoteLedger ledger;
+    int blocks = 0;
+};
+
+TEST (Lv2, NeverStuckInRandomStreams)
+{
+    for (unsigned seed = 1; seed <= 200 && ! HasFailure(); ++seed)
+    {
+        Lv2StreamPlayer s;
+        ASSERT_TRUE (s.p.isLoaded());
+        expectNothingStuck (s, seed);
+    }
+}
+
+// Saved by lilv as a host saves a project, restored into a new instance: the
+// same settings text as the VST chunk carries; unreadable state changes nothing.
+TEST (Lv2, StateThroughLilv)
+{
+    auto& world = lv2host::World::get();
+    auto& urids = lv2host::Urids::get();
+    const std::string moved = "<Root><chordThru>0</chordThru><chanOutChord>5</chanOutChord><chanOutSolo>6</chanOutSolo><splitPoint>60</splitPoint><harmonyEnabled>0</harmonyEnabled><ccHarmonyCtl>33</ccHarmonyCtl><maxSoloVoices>4</maxSoloVoices></Root>";
+
+    Instance a;
+    ASSERT_TRUE (a.isLoaded());
+    EXPECT_EQ (a.savedSettings(), "<Root><chordThru>1</chordThru><chanOutChord>1</chanOutChord><chanOutSolo>2</chanOutSolo><splitPoint>48</splitPoint><harmonyEnabled>1</harmonyEnabled><ccHarmonyCtl>32</ccHarmonyCtl><maxSoloVoices>10</maxSoloVoices></Root>");
+    EXPECT_EQ (a.restoreSettings (moved), LV2_STATE_SUCCESS);
+
+    auto* state = lilv_state_new_from_instance (
+        world.plugin, a.lilvInstance(), &urids.mapFeature, nullptr, nullptr, nullptr, nullptr,
+        [] (const char*, void*, uint32_t*, uint32_t*) -> const void* { return nullptr; }, nullptr, 0, nullptr);
+    ASSERT_NE (state, nullptr);
+    char* text = lilv_state_to_string (world.world, &urids.mapFeature, &urids.unmapFeature, state, "urn:test:state", nullptr);
+    lilv_state_free (state);
+    ASSERT_NE (text, nullptr);
+    EXPECT_NE (std::string (text).find ("<splitPoint>60</splitPoint>"), std::string::npos) << text;
+
+    Instance b;
+    auto* loaded = lilv_state_new_from_string (world.world, &urids.mapFeature, text);
+    lilv_free (text);
+    ASSERT_NE (loaded, nullptr);
+    lilv_state_restore (loaded, b.lilvInstance(), nullptr, nullptr, 0, nullptr);
+    lilv_state_free (loaded);
+    EXPECT_EQ (b.savedSettings(), moved);
+
+    const struct
+    {
+        std::string value;
+        const char* type;
+        LV2_State_Status status;
+    } unreadable[] = { { "<Root><splitPoint>", LV2_ATOM__String, LV2_STATE_SUCCESS }, { "not xml", LV2_ATOM__String, LV2_STATE_SUCCESS }, { "<Root><splitPoint>70</splitPoint></Root>", LV2_ATOM__Chunk, LV2_STATE_ERR_BAD_TYPE } };
+    for (auto& u : unreadable)
+    {
+        EXPECT_EQ (b.restoreSettings (u.value, u.type), u.status) << u.value;
+        EXPECT_EQ (b.savedSettings(), moved) << u.value;
+    }
+}
+
+TEST (Lv2, RunNeitherAllocatesNorWaits)
+{
+    Instance p (256);
+    ASSERT_TRUE (p.isLoaded());
+    size_t allocations = 0, locks = 0, blockingCalls = 0;
+    const int numBlocks = 5000;
+
+    for (int i = -100; i < numBlocks; ++i) // the first 100 warm up
+    {
+        if ((i & 3) == 0)
+            playWorkedFirstBlock (p);
+        else if ((i & 3) == 2)
+            p.midi (0, 0xb0, 123, 0).midi (1, 0x80, 36, 0).midi (1, 0x80, 40, 0).midi (1, 0x80, 43, 0).midi (2, 0x80, 72, 0);
+        p.enabled = (i & 8) != 0 ? 0.0f : 1.0f;
+        p.writeInput();
+
+        AllocationCounter counter;
+        p.process();
+        if (i >= 0)
+        {
+            allocations += counter.count();
+            locks += counter.mutexLocks();
+            blockingCalls += counter.blockingCalls();
+        }
+    }
+
+    EXPECT_EQ (allocations, 0u);
+    if (AllocationCounter::countsBlockingCalls())
+    {
+        EXPECT_EQ (locks, (size_t) numBlocks); // the callback lock
+        EXPECT_EQ (blockingCalls, 0u);
+    }
+}
+
+//==============================================================================
+/** The UI's descriptor, from the binary the bundle names for it, as a host finds it. */
+const LV2UI_Descriptor* uiDescriptor()
+{
+    auto& world = lv2host::World::get();
+    auto* uis = lilv_plugin_get_uis (world.plugin);
+    const LilvUI* ui = lilv_uis_get (uis, lilv_uis_begin (uis));
+    char* path = lilv_file_uri_parse (lilv_node_as_uri (lilv_ui_get_binary_uri (ui)), nullptr);
+    void* library = dlopen (path, RTLD_NOW | RTLD_LOCAL);
+    lilv_free (path);
+    lilv_uis_free (uis);
+    auto* entry = library != nullptr ? reinterpret_cast<const LV2UI_Descriptor* (*) (uint32_t)> (dlsym (library, "lv2ui_descriptor")) : nullptr;
+    return entry != nullptr ? entry (0) : nullptr;
+}
+
+struct OpenUi
+{
+    OpenUi (const LV2UI_Descriptor& d, HostWindow& host, Instance* instance) : descriptor (d)
+    {
+        LV2_Feature parent { LV2_UI__parent, host.handle() };
+        LV2_Feature access { LV2_INSTANCE_ACCESS_URI, instance != nullptr ? instance->handle() : nullptr };
+        LV2UI_Resize resize { this, [] (LV2UI_Feature_Handle h, int w, int height) { static_cast<OpenUi*> (h)->size = { w, height }; return 0; } };
+        LV2_Feature resizing { LV2_UI__resize, &resize };
+        const LV2_Feature* features[] = { &parent, &resizing, instance != nullptr ? &access : nullptr, nullptr };
+        handle = d.instantiate (&d, lv2host::pluginUri, POLYQUINTA_LV2_BUNDLE "/", nullptr, nullptr, &widget, features);
+        idleInterface = static_cast<const LV2UI_Idle_Interface*> (d.extension_data (LV2_UI__idleInterface));
+    }
+
+    ~OpenUi()
+    {
+        if (handle != nullptr)
+            descriptor.cleanup (handle);
+    }
+
+    /** Idles the UI at about 30 Hz for the given time, as hosts do. */
+    void idle (int milliseconds)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
+        do
+        {
+            EXPECT_EQ (idleInterface->idle (handle), 0);
+            std::this_thread::sleep_for (std::chrono::milliseconds (33));
+        } while (std::chrono::steady_clock::now() < end);
+    }
+
+    const LV2UI_Descriptor& descriptor;
+    LV2UI_Handle handle = nullptr;
+    LV2UI_Widget widget = nullptr;
+    const LV2UI_Idle_Interface* idleInterface = nullptr;
+    std::pair<int, int> size {};
+};
+
+TEST (Lv2Ui, ShowsPlayingInTheHostWindowAndCloses)
+{
+    if (std::getenv ("DISPLAY") == nullptr)
+        GTEST_SKIP() << "needs a display (the test command runs under Xvfb)";
+
+    const auto* descriptor = uiDescriptor();
+    ASSERT_NE (descriptor, nullptr);
+    EXPECT_STREQ (descriptor->URI, "urn:brasklab:polyquinta#ui");
+    HostWindow host;
+    ASSERT_TRUE (host.isOpen());
+    Instance p;
+
+    // A host without instance access gets no editor, and the plug-in runs on.
+    EXPECT_EQ (OpenUi (*descriptor, host, nullptr).handle, nullptr);
+    EXPECT_TRUE (host.children().empty());
+
+    {
+        OpenUi ui (*descriptor, host, &p);
+        ASSERT_NE (ui.handle, nullptr);
+        ASSERT_NE (ui.idleInterface, nullptr);
+        ASSERT_EQ (host.children().size(), 1u);
+        EXPECT_EQ ((uintptr_t) ui.widget, (uintptr_t) host.children().front());
+        EXPECT_EQ (ui.size, std::make_pair (996, 250));
+
+        p.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (10, 0x90, 72, 90).run();
+        ui.idle (400);
+        EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed()); // the melody
+        EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed()); // a voice
+        EXPECT_TRUE (host.colourAt (100, barY).isRed()); // chord bar up to the split key
+        EXPECT_TRUE (host.colourAt (240, barY).isBlue()); // solo bar from 48
+        EXPECT_TRUE (host.colourAt (740, 90).isGreen()); // harmony on
+
+        // "Learn", then key 60: the bars move to the new split.
+        host.click (host.children().front(), 446, 112);
+        ui.idle (200);
+        p.midi (0, 0x90, 60, 90).midi (5, 0x80, 60, 0).run();
+        ui.idle (300);
+        EXPECT_TRUE (host.colourAt (300, barY).isRed());
+        EXPECT_TRUE (host.colourAt (350, barY).isBlue());
+        EXPECT_NE (p.savedSettings().find ("<splitPoint>60</splitPoint>"), std::string::npos);
+    }
+
+    EXPECT_TRUE (host.children().empty());
+}
+} // namespace

@@ -1,0 +1,115 @@
+#pragma once
+
+// A random stream of chords, melodies and host actions, and the check that
+// nothing is left sounding after it: shared by the tests of both formats.
+// A player plays it through one plug-in: press, release, controller, bypass,
+// restartPlayback, load (setting elements) and runBlock, and has a NoteLedger
+// `ledger` that follows the plug-in's output.
+
+#include "SettingsText.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+inline std::string joined (const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (auto& line : lines)
+        text += "\n  " + line;
+    return text;
+}
+
+/** A random stream: chords, melodies and everything a host may do between
+    them; every key is released at the end. Its words are kept for a report. */
+template <typename Player>
+void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
+{
+    std::mt19937 rng (seed);
+    auto chance = [&] (int percent) { return (int) (rng() % 100) < percent; };
+    auto pick = [&] (int lo, int hi) { return lo + (int) (rng() % (unsigned) (hi - lo + 1)); };
+    std::vector<int> held;
+    auto note = [&] (const char* verb, int key, int position) { log.push_back (std::string (verb) + ":" + std::to_string (key) + "@" + std::to_string (position)); };
+
+    for (int block = 0; block < 40; ++block)
+    {
+        if (chance (10))
+        {
+            const bool on = chance (50);
+            s.bypass (on);
+            log.push_back (on ? "bypass:1" : "bypass:0");
+        }
+        if (chance (5))
+        {
+            s.restartPlayback();
+            log.push_back ("restart");
+        }
+        if (chance (8))
+        {
+            const auto settings = settingElements ({ { Settings::chordThru, pick (0, 1) }, { Settings::chanOutChord, pick (1, 16) }, { Settings::chanOutSolo, pick (1, 16) }, { Settings::splitPoint, pick (40, 70) }, { Settings::harmonyEnabled, pick (0, 1) }, { Settings::maxSoloVoices, pick (1, 10) } });
+            s.load (settings);
+            log.push_back ("load:" + settings);
+        }
+
+        // Positions rise through the block, now and then past its end, as a host's may.
+        int position = 0;
+        for (int e = pick (0, 8); e > 0; --e)
+        {
+            position += chance (5) ? pick (30, 100) : pick (0, 10);
+            if (chance (8))
+            {
+                const int number = chance (50) ? 32 : (chance (50) ? 123 : 120);
+                const int value = pick (0, 127);
+                s.controller (number, value, (uint8_t) pick (0, 15));
+                log.push_back ("cc:" + std::to_string (number) + "=" + std::to_string (value));
+            }
+            else if (! held.empty() && chance (45))
+            {
+                const auto i = (size_t) pick (0, (int) held.size() - 1);
+                s.release (held[i], position);
+                note ("off", held[i], position);
+                held.erase (held.begin() + (long) i);
+            }
+            else
+            {
+                const int key = chance (50) ? pick (30, 50) : pick (55, 90);
+                if (std::find (held.begin(), held.end(), key) != held.end())
+                    continue; // a key is pressed again only once released
+                s.press (key, position, (uint8_t) pick (1, 127));
+                note ("on", key, position);
+                held.push_back (key);
+            }
+        }
+
+        s.runBlock();
+        log.push_back ("|");
+    }
+
+    for (int key : held)
+    {
+        s.release (key);
+        note ("off", key, 0);
+    }
+    s.runBlock();
+    log.push_back ("|");
+}
+
+/** Plays the stream of this seed and fails with a report if a note is stuck or a stray note-off went out. */
+template <typename Player>
+void expectNothingStuck (Player& s, unsigned seed)
+{
+    std::vector<std::string> log;
+    playRandomStream (s, seed, log);
+
+    if (s.ledger.stillSounding().empty() && s.ledger.strays().empty())
+        return;
+
+    std::string tail;
+    for (size_t i = log.size() > 60 ? log.size() - 60 : 0; i < log.size(); ++i)
+        tail += log[i] + " ";
+    ADD_FAILURE() << "seed " << seed << "\nstill sounding:" << joined (s.ledger.stillSounding())
+                  << "\nnote-offs for notes not sounding:" << joined (s.ledger.strays()) << "\nlast words: " << tail;
+}
