@@ -1,5 +1,7 @@
 #pragma once
 
+// Any thread; never allocates.
+
 #include <lv2/core/lv2.h>
 
 #include <cstring>

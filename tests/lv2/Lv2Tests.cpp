@@ -6,6 +6,7 @@
 #include "AllocationCounter.h"
 #include "Lv2Host.h"
 #include "NoteLedger.h"
+#include "PluginFixture.h"
 #include "RandomStream.h"
 #include "X11HostWindow.h"
 
@@ -20,27 +21,6 @@
 namespace
 {
 using lv2host::Instance;
-
-// Short events as the checkers of the VST tests see them.
-struct Short
-{
-    int position;
-    uint8_t status, data1, data2;
-    bool operator== (const Short& o) const { return position == o.position && status == o.status && data1 == o.data1 && data2 == o.data2; }
-};
-
-std::ostream& operator<< (std::ostream& os, const Short& s)
-{
-    return os << "@" << s.position << " " << std::hex << (int) s.status << " " << (int) s.data1 << " " << (int) s.data2 << std::dec;
-}
-
-std::vector<Short> shortEvents (const std::vector<vsthost::ReceivedEvent>& events)
-{
-    std::vector<Short> result;
-    for (auto& e : events)
-        result.push_back ({ e.deltaFrames, e.midi[0], e.midi[1], e.midi[2] });
-    return result;
-}
 
 const std::vector<Short> workedFirst { { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 0, 0x90, 43, 100 }, { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 }, { 100, 0x91, 72, 90 } };
 
