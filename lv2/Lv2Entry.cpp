@@ -88,12 +88,12 @@ const LV2UI_Descriptor uiDescriptor {
 };
 } // namespace
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor (uint32_t index)
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor (uint32_t index)
 {
     return index == 0 ? &pluginDescriptor : nullptr;
 }
 
-extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor (uint32_t index)
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor (uint32_t index)
 {
     return index == 0 ? &uiDescriptor : nullptr;
 }
