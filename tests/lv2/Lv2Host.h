@@ -183,7 +183,8 @@ public:
             auto* ev = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<uint8_t*> (&seq->body) + seq->atom.size);
             ev->time.frames = e.frames;
             ev->body = { (uint32_t) e.bytes.size(), e.type };
-            std::memcpy (ev + 1, e.bytes.data(), e.bytes.size());
+            if (! e.bytes.empty())
+                std::memcpy (ev + 1, e.bytes.data(), e.bytes.size());
             seq->atom.size += lv2_atom_pad_size ((uint32_t) (sizeof (LV2_Atom_Event) + e.bytes.size()));
         }
 
