@@ -212,7 +212,12 @@ void Plugin::sendEvents (uint32_t numSamples) noexcept
 
     if (capacity < sizeof (LV2_Atom_Sequence_Body))
     {
+        // No room even for the sequence's header: everything waits.
+        for (const auto m : blockMidi)
+            OrderedMidi::append (carried, maxBytes, m.data, m.numBytes, 0);
+
         output->atom.size = 0;
+        blockMidi.clear();
         return;
     }
 

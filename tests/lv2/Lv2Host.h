@@ -92,8 +92,8 @@ struct World
 class Instance
 {
 public:
-    explicit Instance (int blockSize = 512, uint32_t outputCapacity = 1 << 16, bool offerBlockSize = true)
-        : numSamples (blockSize), outputBuffer ((outputCapacity + sizeof (LV2_Atom)) / 8 + 1), audio (4, std::vector<float> ((size_t) blockSize)), capacity (outputCapacity)
+    explicit Instance (int blockSize = 512, bool offerBlockSize = true)
+        : numSamples (blockSize), audio (4, std::vector<float> ((size_t) blockSize))
     {
         auto& u = Urids::get();
         maxBlock = blockSize;
@@ -166,7 +166,7 @@ public:
     void process()
     {
         auto* out = reinterpret_cast<LV2_Atom_Sequence*> (outputBuffer.data());
-        out->atom = { capacity, 0 }; // the room the host made, as a host says it
+        out->atom = { outputRoom, 0 }; // the room the host made, as a host says it
         lilv_instance_run (instance, (uint32_t) numSamples);
     }
 
@@ -224,6 +224,7 @@ public:
     }
 
     float enabled = 1.0f;
+    uint32_t outputRoom = 1 << 16; // what the host says the output buffer holds: at most what it does
     int numSamples;
     std::vector<float>& audioPort (int index) { return audio[(size_t) index]; }
 
@@ -276,9 +277,8 @@ private:
 
     LilvInstance* instance = nullptr;
     std::vector<uint64_t> inputBuffer = std::vector<uint64_t> (1 << 14); // 128 KiB, 8-byte aligned
-    std::vector<uint64_t> outputBuffer;
+    std::vector<uint64_t> outputBuffer = std::vector<uint64_t> ((1 << 16) / 8 + 1);
     std::vector<std::vector<float>> audio;
-    uint32_t capacity;
     std::vector<Pending> pending;
     std::vector<vsthost::ReceivedEvent> received;
 };

@@ -33,7 +33,7 @@ TEST (Lv2, WorkedBlockAudioAndBypass)
 {
     for (bool offerBlockSize : { true, false })
     {
-        Instance p (512, 1 << 16, offerBlockSize);
+        Instance p (512, offerBlockSize);
         ASSERT_TRUE (p.isLoaded());
 
         for (int c = 0; c < 2; ++c)
@@ -93,8 +93,11 @@ TEST (Lv2, HostileSequencesAndTimes)
 // next blocks, in order: late, but never lost.
 TEST (Lv2, OutputBeyondTheHostsRoomWaitsForTheNextBlock)
 {
-    Instance p (512, 8 + 3 * 24); // room for three events
+    Instance p;
+    p.outputRoom = 4; // not even room for the sequence's header
     playWorkedFirstBlock (p);
+    EXPECT_TRUE (p.run().empty());
+    p.outputRoom = 8 + 3 * 24; // room for three events
     std::vector<Short> all;
 
     for (int block = 0; block < 4; ++block)
