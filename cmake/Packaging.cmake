@@ -1,7 +1,7 @@
 # Installing like any Linux plug-in: `cmake --install` puts the VST plug-in
-# into lib/vst and the LV2 bundle into lib/lv2 under the prefix (the folders
-# hosts scan under /usr, /usr/local and ~/.local), and `cpack -G DEB` makes a
-# Debian package of both that installs into /usr/lib/vst and /usr/lib/lv2.
+# into lib/vst and the LV2 bundle into lib/lv2 under the prefix (under /usr
+# and /usr/local, folders hosts scan), and `cpack -G DEB` makes a Debian
+# package of both that installs into /usr/lib/vst and /usr/lib/lv2.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME polyquinta)

@@ -78,7 +78,7 @@ public:
     void setStateInformation (const void* data, int sizeInBytes) override;
 
     /** The settings as the text the saved state carries, and back by the same
-        rules (for formats that store text). Message thread; allocate. */
+        rules (for formats that store text). Message thread; both allocate. */
     std::string getSettingsText();
     void setSettingsText (const char* text, size_t length);
 
