@@ -1,9 +1,9 @@
 #include "Lv2Editor.h"
 
 #include "FrameworkSession.h"
-#include "Lv2Features.h"
 #include "Lv2Plugin.h"
 
+#include <lv2/core/lv2_util.h>
 #include <lv2/instance-access/instance-access.h>
 
 namespace Lv2
@@ -22,8 +22,8 @@ void adoptMessageThread()
 
 Editor* Editor::create (const LV2_Feature* const* features)
 {
-    auto* parent = findFeature (features, LV2_UI__parent);
-    auto* instance = static_cast<Plugin*> (findFeature (features, LV2_INSTANCE_ACCESS_URI));
+    auto* parent = lv2_features_data (features, LV2_UI__parent);
+    auto* instance = static_cast<Plugin*> (lv2_features_data (features, LV2_INSTANCE_ACCESS_URI));
 
     if (parent == nullptr || instance == nullptr || instance->editor != nullptr)
         return nullptr;
@@ -44,7 +44,7 @@ Editor* Editor::create (const LV2_Feature* const* features)
     result->editor->setVisible (true);
 
     // The host's window takes the editor's fixed size where it lets us say so.
-    if (const auto* resize = static_cast<const LV2UI_Resize*> (findFeature (features, LV2_UI__resize)))
+    if (const auto* resize = static_cast<const LV2UI_Resize*> (lv2_features_data (features, LV2_UI__resize)))
         resize->ui_resize (resize->handle, result->editor->getWidth(), result->editor->getHeight());
 
     return result;

@@ -2,11 +2,11 @@
 
 #include "AudioPassThrough.h"
 #include "FrameworkSession.h"
-#include "Lv2Features.h"
 #include "Lv2Editor.h"
 #include "NativeWindows.h"
 
 #include <lv2/atom/util.h>
+#include <lv2/core/lv2_util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
@@ -26,7 +26,7 @@ int instances = 0; // under the lifecycle lock
 /** The largest block the host announces through its options, if it does. */
 int announcedBlockSize (const LV2_Feature* const* features, LV2_URID_Map& map)
 {
-    const auto* options = static_cast<const LV2_Options_Option*> (findFeature (features, LV2_OPTIONS__options));
+    const auto* options = static_cast<const LV2_Options_Option*> (lv2_features_data (features, LV2_OPTIONS__options));
     const LV2_URID wanted[] = { map.map (map.handle, LV2_BUF_SIZE__maxBlockLength), map.map (map.handle, LV2_BUF_SIZE__nominalBlockLength) };
     const LV2_URID intType = map.map (map.handle, LV2_ATOM__Int);
 
@@ -42,7 +42,7 @@ int announcedBlockSize (const LV2_Feature* const* features, LV2_URID_Map& map)
 
 Plugin* Plugin::create (double sampleRate, const LV2_Feature* const* features)
 {
-    auto* map = static_cast<LV2_URID_Map*> (findFeature (features, LV2_URID__map));
+    auto* map = static_cast<LV2_URID_Map*> (lv2_features_data (features, LV2_URID__map));
 
     if (map == nullptr)
         return nullptr;

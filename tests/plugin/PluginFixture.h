@@ -89,6 +89,24 @@ inline std::vector<Short> shortEvents (const std::vector<vsthost::ReceivedEvent>
     return result;
 }
 
+/** The worked block, in two blocks of the default settings: what is played
+    and, byte for byte, what comes back. Every format must answer the same. */
+struct WorkedBlock
+{
+    std::vector<Short> played, answered;
+};
+
+inline const std::vector<WorkedBlock>& workedBlocks()
+{
+    static const std::vector<WorkedBlock> blocks {
+        { { { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 0, 0x90, 43, 100 }, { 100, 0x90, 72, 90 } },
+          { { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 0, 0x90, 43, 100 }, { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 }, { 100, 0x91, 72, 90 } } },
+        { { { 20, 0x90, 74, 80 }, { 30, 0x80, 72, 64 } },
+          { { 0, 0x81, 60, 0 }, { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 }, { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 0, 0x91, 67, 90 }, { 0, 0x81, 60, 0 }, { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 }, { 0, 0x91, 64, 80 }, { 0, 0x91, 67, 80 }, { 0, 0x91, 72, 80 }, { 20, 0x91, 74, 80 }, { 30, 0x81, 72, 64 } } },
+    };
+    return blocks;
+}
+
 /** effEditGetRect answers the editor's rectangle: 996 x 250 at 0,0. */
 inline void expectEditorRectangle (vsthost::Plugin& plugin)
 {
