@@ -202,65 +202,22 @@ void patchLoadedModules()
 } // namespace
 
 #else
-// glibc's own entry points, so that the replacements can forward to them.
-extern "C"
-{
-    void* __libc_malloc (std::size_t);
-    void* __libc_calloc (std::size_t, std::size_t);
-    void* __libc_realloc (void*, std::size_t);
-    void* __libc_memalign (std::size_t, std::size_t);
-    void __libc_free (void*);
-
-    void* malloc (std::size_t size)
-    {
-        noteAllocation();
-        return __libc_malloc (size);
-    }
-
-    void* calloc (std::size_t n, std::size_t size)
-    {
-        noteAllocation();
-        return __libc_calloc (n, size);
-    }
-
-    void* realloc (void* p, std::size_t size)
-    {
-        noteAllocation();
-        return __libc_realloc (p, size);
-    }
-
-    void* memalign (std::size_t alignment, std::size_t size)
-    {
-        noteAllocation();
-        return __libc_memalign (alignment, size);
-    }
-
-    void* aligned_alloc (std::size_t alignment, std::size_t size)
-    {
-        noteAllocation();
-        return __libc_memalign (alignment, size);
-    }
-
-    int posix_memalign (void** out, std::size_t alignment, std::size_t size)
-    {
-        noteAllocation();
-        *out = __libc_memalign (alignment, size);
-        return *out != nullptr ? 0 : 12; // ENOMEM
-    }
-
-    void free (void* p)
-    {
-        __libc_free (p);
-    }
-}
-
-// The calls that block or enter the kernel, forwarded to the C library's own.
  #include <dlfcn.h>
  #include <pthread.h>
  #include <semaphore.h>
  #include <sys/syscall.h>
  #include <time.h>
  #include <unistd.h>
+
+// Visible to the plug-in the test host loads, whatever the build's default.
+ #define exported extern "C" __attribute__ ((visibility ("default")))
+
+// glibc's own allocator entry points, so that the replacements can forward to them.
+extern "C" void* __libc_malloc (std::size_t);
+extern "C" void* __libc_calloc (std::size_t, std::size_t);
+extern "C" void* __libc_realloc (void*, std::size_t);
+extern "C" void* __libc_memalign (std::size_t, std::size_t);
+extern "C" void __libc_free (void*);
 
 namespace
 {
@@ -271,20 +228,21 @@ Function next (const char* name, const char* version = nullptr)
     return reinterpret_cast<Function> (f != nullptr ? f : dlsym (RTLD_NEXT, name));
 }
 
+// The C library's own blocking calls, found before main while the program has one thread.
+ #define POLYQUINTA_REAL(name, ...) decltype (&::name) name = next<decltype (&::name)> (#name, ##__VA_ARGS__)
 struct RealCalls
 {
-    decltype (&pthread_mutex_lock) mutexLock = next<decltype (&pthread_mutex_lock)> ("pthread_mutex_lock");
-    decltype (&pthread_mutex_trylock) mutexTryLock = next<decltype (&pthread_mutex_trylock)> ("pthread_mutex_trylock");
-    decltype (&pthread_cond_wait) condWait = next<decltype (&pthread_cond_wait)> ("pthread_cond_wait", "GLIBC_2.3.2");
-    decltype (&pthread_cond_timedwait) condTimedWait = next<decltype (&pthread_cond_timedwait)> ("pthread_cond_timedwait", "GLIBC_2.3.2");
-    decltype (&pthread_cond_signal) condSignal = next<decltype (&pthread_cond_signal)> ("pthread_cond_signal", "GLIBC_2.3.2");
-    decltype (&pthread_cond_broadcast) condBroadcast = next<decltype (&pthread_cond_broadcast)> ("pthread_cond_broadcast", "GLIBC_2.3.2");
-    decltype (&sem_wait) semWait = next<decltype (&sem_wait)> ("sem_wait");
-    decltype (&sem_timedwait) semTimedWait = next<decltype (&sem_timedwait)> ("sem_timedwait");
-    decltype (&sem_post) semPost = next<decltype (&sem_post)> ("sem_post");
+    POLYQUINTA_REAL (pthread_mutex_lock);
+    POLYQUINTA_REAL (pthread_mutex_trylock);
+    POLYQUINTA_REAL (pthread_cond_wait, "GLIBC_2.3.2");
+    POLYQUINTA_REAL (pthread_cond_timedwait, "GLIBC_2.3.2");
+    POLYQUINTA_REAL (pthread_cond_signal, "GLIBC_2.3.2");
+    POLYQUINTA_REAL (pthread_cond_broadcast, "GLIBC_2.3.2");
+    POLYQUINTA_REAL (sem_wait);
+    POLYQUINTA_REAL (sem_timedwait);
+    POLYQUINTA_REAL (sem_post);
 };
 
-// Made before main, while the program has one thread.
 const RealCalls& real()
 {
     static const RealCalls calls;
@@ -294,89 +252,32 @@ const RealCalls& real()
 [[maybe_unused]] const bool realCallsFound = (real(), true);
 } // namespace
 
-// Visible to the plug-in the test host loads, whatever the build's default.
- #define exported __attribute__ ((visibility ("default")))
+// clang-format off
+exported void* malloc (std::size_t n) { noteAllocation(); return __libc_malloc (n); }
+exported void* calloc (std::size_t n, std::size_t size) { noteAllocation(); return __libc_calloc (n, size); }
+exported void* realloc (void* p, std::size_t n) { noteAllocation(); return __libc_realloc (p, n); }
+exported void* memalign (std::size_t alignment, std::size_t n) { noteAllocation(); return __libc_memalign (alignment, n); }
+exported void* aligned_alloc (std::size_t alignment, std::size_t n) { noteAllocation(); return __libc_memalign (alignment, n); }
+exported int posix_memalign (void** out, std::size_t alignment, std::size_t n) { noteAllocation(); *out = __libc_memalign (alignment, n); return *out != nullptr ? 0 : ENOMEM; }
+exported void free (void* p) { __libc_free (p); }
 
-extern "C"
-{
-    exported ssize_t read (int fd, void* buffer, size_t n)
-    {
-        noteBlockingCall();
-        return syscall (SYS_read, fd, buffer, n);
-    }
-    exported ssize_t write (int fd, const void* buffer, size_t n)
-    {
-        noteBlockingCall();
-        return syscall (SYS_write, fd, buffer, n);
-    }
-    exported int nanosleep (const timespec* t, timespec* rest)
-    {
-        noteBlockingCall();
-        return (int) syscall (SYS_nanosleep, t, rest);
-    }
-    exported int clock_nanosleep (clockid_t c, int flags, const timespec* t, timespec* rest)
-    {
-        noteBlockingCall();
-        return syscall (SYS_clock_nanosleep, c, flags, t, rest) == 0 ? 0 : errno;
-    }
-    exported int usleep (useconds_t us)
-    {
-        noteBlockingCall();
-        const timespec t { (time_t) (us / 1000000), (long) (us % 1000000) * 1000 };
-        return (int) syscall (SYS_nanosleep, &t, nullptr);
-    }
-    exported int sched_yield()
-    {
-        noteBlockingCall();
-        return (int) syscall (SYS_sched_yield);
-    }
+exported ssize_t read (int fd, void* buffer, size_t n) { noteBlockingCall(); return syscall (SYS_read, fd, buffer, n); }
+exported ssize_t write (int fd, const void* buffer, size_t n) { noteBlockingCall(); return syscall (SYS_write, fd, buffer, n); }
+exported int nanosleep (const timespec* t, timespec* rest) { noteBlockingCall(); return (int) syscall (SYS_nanosleep, t, rest); }
+exported int clock_nanosleep (clockid_t c, int flags, const timespec* t, timespec* rest) { noteBlockingCall(); return syscall (SYS_clock_nanosleep, c, flags, t, rest) == 0 ? 0 : errno; }
+exported int usleep (useconds_t us) { noteBlockingCall(); const timespec t { (time_t) (us / 1000000), (long) (us % 1000000) * 1000 }; return (int) syscall (SYS_nanosleep, &t, nullptr); }
+exported int sched_yield() { noteBlockingCall(); return (int) syscall (SYS_sched_yield); }
 
-    exported int pthread_mutex_lock (pthread_mutex_t* m)
-    {
-        noteMutexLock();
-        return real().mutexLock (m);
-    }
-    exported int pthread_mutex_trylock (pthread_mutex_t* m)
-    {
-        noteMutexLock();
-        return real().mutexTryLock (m);
-    }
-    exported int pthread_cond_wait (pthread_cond_t* c, pthread_mutex_t* m)
-    {
-        noteBlockingCall();
-        return real().condWait (c, m);
-    }
-    exported int pthread_cond_timedwait (pthread_cond_t* c, pthread_mutex_t* m, const timespec* t)
-    {
-        noteBlockingCall();
-        return real().condTimedWait (c, m, t);
-    }
-    exported int pthread_cond_signal (pthread_cond_t* c)
-    {
-        noteBlockingCall();
-        return real().condSignal (c);
-    }
-    exported int pthread_cond_broadcast (pthread_cond_t* c)
-    {
-        noteBlockingCall();
-        return real().condBroadcast (c);
-    }
-    exported int sem_wait (sem_t* s)
-    {
-        noteBlockingCall();
-        return real().semWait (s);
-    }
-    exported int sem_timedwait (sem_t* s, const timespec* t)
-    {
-        noteBlockingCall();
-        return real().semTimedWait (s, t);
-    }
-    exported int sem_post (sem_t* s)
-    {
-        noteBlockingCall();
-        return real().semPost (s);
-    }
-}
+exported int pthread_mutex_lock (pthread_mutex_t* m) { noteMutexLock(); return real().pthread_mutex_lock (m); }
+exported int pthread_mutex_trylock (pthread_mutex_t* m) { noteMutexLock(); return real().pthread_mutex_trylock (m); }
+exported int pthread_cond_wait (pthread_cond_t* c, pthread_mutex_t* m) { noteBlockingCall(); return real().pthread_cond_wait (c, m); }
+exported int pthread_cond_timedwait (pthread_cond_t* c, pthread_mutex_t* m, const timespec* t) { noteBlockingCall(); return real().pthread_cond_timedwait (c, m, t); }
+exported int pthread_cond_signal (pthread_cond_t* c) { noteBlockingCall(); return real().pthread_cond_signal (c); }
+exported int pthread_cond_broadcast (pthread_cond_t* c) { noteBlockingCall(); return real().pthread_cond_broadcast (c); }
+exported int sem_wait (sem_t* s) { noteBlockingCall(); return real().sem_wait (s); }
+exported int sem_timedwait (sem_t* s, const timespec* t) { noteBlockingCall(); return real().sem_timedwait (s, t); }
+exported int sem_post (sem_t* s) { noteBlockingCall(); return real().sem_post (s); }
+// clang-format on
 #endif
 
 AllocationCounter::AllocationCounter() : start (allocations), startLocks (locksTaken), startBlocking (blockingCallsMade)

@@ -168,35 +168,6 @@ TEST (EditorLayout, BoxesShowEveryStoredValueOrNothingAndWriteNothing)
     }
 }
 
-TEST (EditorPainting, KeysShowNotesAndVoicesDown)
-{
-    myAudioProcessor p;
-    auto editor = editorFor (p);
-    auto& keyboard = control<juce::MidiKeyboardComponent> (*editor, "midiKeyboard");
-
-    // The middle of a white key's lower part, in editor coordinates.
-    auto keyPixel = [&] (int note) {
-        return juce::Point<int> (10 + (int) (keyboard.getKeyStartPosition (note) + keyboard.getKeyWidth() / 2), 160 + 58);
-    };
-    auto isRed = [&] (const juce::Image& image, int note) {
-        const auto c = image.getPixelAt (keyPixel (note).x, keyPixel (note).y);
-        return c.getRed() > 200 && c.getGreen() < 60 && c.getBlue() < 60;
-    };
-
-    EXPECT_FALSE (isRed (snapshot (*editor), 60));
-
-    runBlock (p, { on (1, 36, 100), on (1, 40, 100), on (1, 43, 100), on (1, 72, 90, 5) });
-    auto image = snapshot (*editor);
-    for (int note : { 36, 40, 43, 72, 60, 64, 67 }) // played keys and the voices
-        EXPECT_TRUE (isRed (image, note)) << note;
-    EXPECT_FALSE (isRed (image, 62));
-
-    runBlock (p, { off (1, 72), off (1, 36), off (1, 40), off (1, 43) });
-    image = snapshot (*editor);
-    for (int note : { 36, 40, 43, 72, 60, 64, 67 })
-        EXPECT_FALSE (isRed (image, note)) << note;
-}
-
 //==============================================================================
 TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
 {
@@ -234,47 +205,6 @@ TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
     EXPECT_EQ (p.harmonyEnabled.load(), 1);
     runBlock (p, { cc (1, 64, 0) });
     EXPECT_EQ (p.harmonyEnabled.load(), 0);
-}
-
-TEST (EditorBehaviour, LearnThenAKeyMovesNumberAndBars)
-{
-    myAudioProcessor p;
-    auto editor = editorFor (p);
-
-    control<juce::TextButton> (*editor, "learnButton").triggerClick();
-    runMessageLoop();
-    EXPECT_TRUE (p.learnSplitPoint.load());
-    control<juce::TextButton> (*editor, "learnButton").triggerClick(); // twice: still armed once
-    runMessageLoop();
-
-    runBlock (p, { on (1, 60, 90) });
-    runMessageLoop();
-
-    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "60");
-    const auto image = snapshot (*editor);
-    EXPECT_TRUE (filledWith (image, { 10, 229, 336, 10 }, red));
-    EXPECT_TRUE (filledWith (image, { 346, 229, 640, 10 }, blue));
-
-    // The next key plays normally.
-    EXPECT_EQ (runBlock (p, { on (1, 64, 90, 1) }).back(), on (2, 64, 90, 1));
-    EXPECT_EQ (p.splitPoint.load(), 60);
-}
-
-TEST (EditorBehaviour, HarmonyControllerTurnsTheLamp)
-{
-    myAudioProcessor p;
-    auto editor = editorFor (p);
-    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, juce::Colour (0xff008000)));
-    p.harmonyEnabled = 7; // any value above 0 is on
-    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, juce::Colour (0xff008000)));
-
-    runBlock (p, { cc (1, 32, 0) });
-    runMessageLoop();
-    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, red));
-
-    runBlock (p, { cc (1, 32, 127) });
-    runMessageLoop();
-    EXPECT_TRUE (filledWith (snapshot (*editor), { 735, 80, 12, 24 }, juce::Colour (0xff008000)));
 }
 
 TEST (EditorBehaviour, LoadedStateLeavesOpenBoxesAloneNewEditorShowsIt)

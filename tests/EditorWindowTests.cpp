@@ -119,24 +119,6 @@ TEST (EditorWindow, FetchedChunkIsFreedByTheTimerOnceTheEditorWasOpened)
     EXPECT_FALSE (e.wrapper().isHoldingStateChunk());
 }
 
-TEST (EditorWindow, OneWheelHookSharedByAllOpenEditors)
-{
-    if (! haveDisplay())
-        GTEST_SKIP();
-
-    answers = {};
-    const int before = NativeWindows::getWheelHookUsers();
-    auto first = std::make_unique<OpenEditor>();
-    {
-        OpenEditor second;
-        EXPECT_EQ (NativeWindows::getWheelHookUsers(), before + 2);
-        second.effect->dispatcher (second.effect, effEditClose, 0, 0, nullptr, 0.0f);
-        EXPECT_EQ (NativeWindows::getWheelHookUsers(), before + 1);
-    }
-    first.reset();
-    EXPECT_EQ (NativeWindows::getWheelHookUsers(), before);
-}
-
 TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
 {
     if (! haveDisplay())

@@ -47,18 +47,6 @@ TEST (ChangeMessages, NotesAndControllersNotifyLoadDoesNot)
     p.removeChangeListener (&listener);
 }
 
-TEST (Editor, EveryRequestMakesANewFixedSizeEditor)
-{
-    myAudioProcessor p;
-    std::unique_ptr<juce::AudioProcessorEditor> a (p.createEditor());
-    std::unique_ptr<juce::AudioProcessorEditor> b (p.createEditor());
-    ASSERT_NE (a, nullptr);
-    EXPECT_NE (a.get(), b.get());
-    EXPECT_EQ (a->getWidth(), 996);
-    EXPECT_EQ (a->getHeight(), 250);
-    EXPECT_EQ (a->getAudioProcessor(), &p);
-}
-
 juce::AlertWindow* findAlertWindow()
 {
     auto& desktop = juce::Desktop::getInstance();

@@ -16,49 +16,6 @@ inline const vsthost::Library& pluginLibrary()
     return library;
 }
 
-/** A plug-in instance, switched on, with stereo buffers of `blockSize` samples. */
-struct ActivePlugin
-{
-    explicit ActivePlugin (int blockSize = 512, vsthost::HostBehaviour behaviour = {}, bool resume = true)
-        : plugin (pluginLibrary(), behaviour), audio (2, blockSize), numSamples (blockSize)
-    {
-        if (! plugin.isLoaded())
-            return;
-
-        plugin.dispatch (effOpen);
-        plugin.dispatch (effSetSampleRate, 0, 0, nullptr, 44100.0f);
-        plugin.dispatch (effSetBlockSize, 0, blockSize);
-
-        if (resume)
-            plugin.dispatch (effMainsChanged, 0, 1);
-    }
-
-    /** Hands over the events (if any), then processes one block. */
-    const std::vector<vsthost::ReceivedEvent>& run (vsthost::EventBlock* events = nullptr)
-    {
-        plugin.forgetReceivedEvents();
-        if (events != nullptr)
-            plugin.sendEvents (*events);
-        plugin.processReplacing (audio.inputPointers.data(), audio.outputPointers.data(), numSamples);
-        return plugin.getReceivedEvents();
-    }
-
-    vsthost::Plugin plugin;
-    vsthost::AudioBlock audio;
-    int numSamples;
-};
-
-inline void loadSettings (vsthost::Plugin& plugin, const std::string& elements)
-{
-    auto chunk = settingsChunk (elements);
-    plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
-}
-
-inline void loadSettings (vsthost::Plugin& plugin, std::initializer_list<std::pair<Settings::Key, int>> settings)
-{
-    loadSettings (plugin, settingElements (settings));
-}
-
 /** A short event as the host received it: position and the three MIDI bytes. */
 struct Short
 {
@@ -89,11 +46,72 @@ inline std::vector<Short> shortEvents (const std::vector<vsthost::ReceivedEvent>
     return result;
 }
 
+using Shorts = std::vector<Short>;
+
+/** A block of short events to hand to the plug-in. */
+inline vsthost::EventBlock eventsOf (const Shorts& events)
+{
+    vsthost::EventBlock block;
+    for (auto& e : events)
+        block.midi (e.position, e.status, e.data1, e.data2);
+    return block;
+}
+
+/** A plug-in instance, switched on, with stereo buffers of `blockSize` samples. */
+struct ActivePlugin
+{
+    explicit ActivePlugin (int blockSize = 512, vsthost::HostBehaviour behaviour = {}, bool resume = true)
+        : plugin (pluginLibrary(), behaviour), audio (2, blockSize), numSamples (blockSize)
+    {
+        if (! plugin.isLoaded())
+            return;
+
+        plugin.dispatch (effOpen);
+        plugin.dispatch (effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        plugin.dispatch (effSetBlockSize, 0, blockSize);
+
+        if (resume)
+            plugin.dispatch (effMainsChanged, 0, 1);
+    }
+
+    /** Hands over the events (if any), then processes one block. */
+    const std::vector<vsthost::ReceivedEvent>& run (vsthost::EventBlock* events = nullptr)
+    {
+        plugin.forgetReceivedEvents();
+        if (events != nullptr)
+            plugin.sendEvents (*events);
+        plugin.processReplacing (audio.inputPointers.data(), audio.outputPointers.data(), numSamples);
+        return plugin.getReceivedEvents();
+    }
+
+    /** One block with these short events; what came back. */
+    Shorts play (const Shorts& events)
+    {
+        auto block = eventsOf (events);
+        return shortEvents (run (&block));
+    }
+
+    vsthost::Plugin plugin;
+    vsthost::AudioBlock audio;
+    int numSamples;
+};
+
+inline void loadSettings (vsthost::Plugin& plugin, const std::string& elements)
+{
+    auto chunk = settingsChunk (elements);
+    plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data());
+}
+
+inline void loadSettings (vsthost::Plugin& plugin, std::initializer_list<std::pair<Settings::Key, int>> settings)
+{
+    loadSettings (plugin, settingElements (settings));
+}
+
 /** The worked block, in two blocks of the default settings: what is played
     and, byte for byte, what comes back. Every format must answer the same. */
 struct WorkedBlock
 {
-    std::vector<Short> played, answered;
+    Shorts played, answered;
 };
 
 inline const std::vector<WorkedBlock>& workedBlocks()

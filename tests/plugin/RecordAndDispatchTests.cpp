@@ -3,31 +3,10 @@
 
 #include "PluginFixture.h"
 
-#include <cstdio>
 #include <memory>
 
 namespace
 {
-#if ! defined(_WIN32) // the DLL's tables are read with objdump on the build machine
-TEST (Library, ExportsOnlyTheEntryPoint)
-{
-    ASSERT_TRUE (pluginLibrary().isLoaded()) << pluginLibrary().getError();
-
-    std::unique_ptr<FILE, int (*) (FILE*)> nm (popen ("nm -D --defined-only '" POLYQUINTA_PLUGIN_PATH "'", "r"), pclose);
-    ASSERT_NE (nm, nullptr);
-
-    std::vector<std::string> exported;
-    char line[4096];
-    while (std::fgets (line, sizeof (line), nm.get()) != nullptr)
-    {
-        std::string text (line);
-        exported.push_back (text.substr (text.find_last_of (' ') + 1, text.find_last_not_of ("\n") - text.find_last_of (' ')));
-    }
-
-    EXPECT_EQ (exported, (std::vector<std::string> { "VSTPluginMain" }));
-}
-#endif
-
 TEST (Entry, RefusesAHostThatIsNoVst2Host)
 {
     vsthost::HostBehaviour noHost;
