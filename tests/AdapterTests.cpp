@@ -125,27 +125,17 @@ TEST (Adapter, SpeakerArrangementNames)
 {
     Adapter a;
     VstSpeakerArrangement in {}, out {};
-    in.type = 0;
-    in.numChannels = 1;
-    out.type = 0;
-    out.numChannels = 1;
+    in.numChannels = out.numChannels = 1;
     EXPECT_EQ (a.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &in, &out), 1);
     EXPECT_EQ (a.wrapper().getInputSpeakerArrangementName(), "M");
     EXPECT_EQ (a.processor().getTotalNumInputChannels(), 1);
 
-    in.type = out.type = 17;
-    in.numChannels = out.numChannels = 2;
-    EXPECT_EQ (a.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &in, &out), 1);
-    EXPECT_EQ (a.wrapper().getOutputSpeakerArrangementName(), "L R Ls Rs Sl Sr ");
-
-    out.numChannels = 1;
+    // A refused arrangement leaves no name behind and the channels as they were.
+    in.type = 17;
+    in.numChannels = 2;
     EXPECT_EQ (a.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &in, &out), 0);
     EXPECT_EQ (a.wrapper().getOutputSpeakerArrangementName(), "");
-    EXPECT_EQ (a.processor().getTotalNumOutputChannels(), 2);
-
-    EXPECT_EQ (VstText::speakerArrangementName (28), "L R C Lfe Ls Rs Tfl Tfc Tfr Trl Trr Lfe2");
-    EXPECT_EQ (VstText::speakerArrangementName (29), "");
-    EXPECT_EQ (VstText::speakerArrangementName (-1), "");
+    EXPECT_EQ (a.processor().getTotalNumOutputChannels(), 1);
 }
 
 TEST (Text, CutAtTheBufferNeverInsideACharacter)

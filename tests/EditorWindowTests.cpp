@@ -56,41 +56,36 @@ struct OpenEditor
 
 bool haveDisplay() { return std::getenv ("DISPLAY") != nullptr; }
 
-TEST (EditorWindow, HostThatRefusesSizeWindowGetsItsWindowsResized)
+// A host that sizes its window is asked to; one that refuses gets its windows resized by hand.
+TEST (EditorWindow, ResizedByTheHostOrByHand)
 {
     if (! haveDisplay())
         GTEST_SKIP();
 
-    answers = {};
-    OpenEditor e;
-    ASSERT_NE (e.wrapper().getEditorWrapper(), nullptr);
+    for (bool hostSizes : { false, true })
+    {
+        answers = {};
+        answers.canSizeWindow = hostSizes;
+        answers.sizeWindowAnswer = hostSizes ? 1 : 0;
+        OpenEditor e;
+        ASSERT_NE (e.wrapper().getEditorWrapper(), nullptr);
 
-    e.wrapper().getEditorWrapper()->getEditor()->setSize (800, 200);
-    e.idle (50);
+        e.wrapper().getEditorWrapper()->getEditor()->setSize (800, 200);
+        e.idle (50);
 
-    EXPECT_EQ (answers.sizeWindowCalls, 0);
-    EXPECT_EQ (e.windows.sizeOf (e.windows.container), (std::pair<int, int> { 800, 200 }));
-    EXPECT_EQ (e.windows.sizeOf (e.windows.frame), (std::pair<int, int> { 820, 240 })); // keeps its margins
-}
-
-TEST (EditorWindow, HostThatSizesItsWindowIsAskedToAndNothingIsResizedByHand)
-{
-    if (! haveDisplay())
-        GTEST_SKIP();
-
-    answers = {};
-    answers.canSizeWindow = true;
-    answers.sizeWindowAnswer = 1;
-    OpenEditor e;
-
-    e.wrapper().getEditorWrapper()->getEditor()->setSize (700, 180);
-    e.idle (50);
-
-    EXPECT_EQ (answers.sizeWindowCalls, 1);
-    EXPECT_EQ (answers.lastWidth, 700);
-    EXPECT_EQ (answers.lastHeight, 180);
-    EXPECT_EQ (e.windows.sizeOf (e.windows.container), (std::pair<int, int> { 996, 250 }));
-    EXPECT_EQ (e.wrapper().getEditorWrapper()->getWidth(), 700);
+        EXPECT_EQ (answers.sizeWindowCalls, hostSizes ? 1 : 0);
+        EXPECT_EQ (e.wrapper().getEditorWrapper()->getWidth(), 800);
+        if (hostSizes)
+        {
+            EXPECT_EQ (std::make_pair (answers.lastWidth, answers.lastHeight), std::make_pair (800, 200));
+            EXPECT_EQ (e.windows.sizeOf (e.windows.container), (std::pair<int, int> { 996, 250 }));
+        }
+        else
+        {
+            EXPECT_EQ (e.windows.sizeOf (e.windows.container), (std::pair<int, int> { 800, 200 }));
+            EXPECT_EQ (e.windows.sizeOf (e.windows.frame), (std::pair<int, int> { 820, 240 })); // keeps its margins
+        }
+    }
 }
 
 TEST (EditorWindow, FetchedChunkIsFreedByTheTimerOnceTheEditorWasOpened)

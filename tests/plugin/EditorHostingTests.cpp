@@ -1,6 +1,6 @@
 // The editor inside a host's real X11 window: the host asks for its size,
-// opens it in a top-level window of its own, idles it at about 30 Hz while an
-// audio thread plays, and reads back the window's pixels.
+// opens it in a top-level window of its own, idles it at about 30 Hz between
+// blocks, and reads back the window's pixels.
 
 #include "AllocationCounter.h"
 #include "PluginFixture.h"
@@ -32,58 +32,6 @@ void idle (vsthost::Plugin& plugin, int milliseconds)
     plugin.dispatch (effEditIdle);
 }
 
-/** Plays blocks on an audio thread of its own, with events handed in from outside. */
-class AudioThread
-{
-public:
-    explicit AudioThread (ActivePlugin& p) : plugin (p), thread ([this] { run(); }) {}
-
-    ~AudioThread()
-    {
-        done = true;
-        thread.join();
-    }
-
-    void play (std::function<void (vsthost::EventBlock&)> fill)
-    {
-        std::lock_guard<std::mutex> lock (pendingLock);
-        fill (pending);
-        hasPending = true;
-    }
-
-private:
-    void run()
-    {
-        while (! done)
-        {
-            {
-                std::lock_guard<std::mutex> lock (pendingLock);
-                if (hasPending)
-                {
-                    current = std::move (pending);
-                    pending.clear();
-                    hasPending = false;
-                    plugin.run (&current);
-                }
-                else
-                {
-                    plugin.run();
-                }
-            }
-            std::this_thread::sleep_for (std::chrono::milliseconds (5));
-        }
-    }
-
-    ActivePlugin& plugin;
-    std::mutex pendingLock;
-    vsthost::EventBlock pending, current;
-    bool hasPending = false;
-    std::atomic<bool> done { false };
-    std::thread thread;
-};
-
-// Where the editor's marks and keys are, in its window.
-
 void showsPlaying (ActivePlugin& p);
 
 // The host's user-interface thread is not the one that loaded the plug-in.
@@ -108,95 +56,73 @@ void showsPlaying (ActivePlugin& p)
     ASSERT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, host.handle()), 1);
     ASSERT_EQ (host.children().size(), 1u);
 
-    {
-        AudioThread audio (p);
-        audio.play ([] (auto& e) { e.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (10, 0x90, 72, 90); });
-        idle (p.plugin, 400);
+    p.play ({ { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 0, 0x90, 43, 100 }, { 10, 0x90, 72, 90 } });
+    idle (p.plugin, 400);
 
-        EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed()); // the melody
-        EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed()); // a voice
-        EXPECT_FALSE (host.colourAt (keyCentreX (62), keyY).isRed());
-        EXPECT_TRUE (host.colourAt (100, barY).isRed()); // chord bar up to the split key
-        EXPECT_TRUE (host.colourAt (240, barY).isBlue()); // solo bar from 48
-        EXPECT_TRUE (host.colourAt (740, 90).isGreen()); // harmony on
+    EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed()); // the melody
+    EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed()); // a voice
+    EXPECT_FALSE (host.colourAt (keyCentreX (62), keyY).isRed());
+    EXPECT_TRUE (host.colourAt (100, barY).isRed()); // chord bar up to the split key
+    EXPECT_TRUE (host.colourAt (240, barY).isBlue()); // solo bar from 48
+    EXPECT_TRUE (host.colourAt (740, 90).isGreen()); // harmony on
 
-        audio.play ([] (auto& e) { e.midi (0, 0xb0, 32, 0); });
-        idle (p.plugin, 300);
-        EXPECT_TRUE (host.colourAt (740, 90).isRed());
+    p.play ({ { 0, 0xb0, 32, 0 } });
+    idle (p.plugin, 300);
+    EXPECT_TRUE (host.colourAt (740, 90).isRed());
 
-        // "Learn", then key 60: the bars move to the new split.
-        host.click (host.children().front(), 446, 112);
-        idle (p.plugin, 200);
-        audio.play ([] (auto& e) { e.midi (0, 0x90, 60, 90).midi (5, 0x80, 60, 0); });
-        idle (p.plugin, 300);
-        EXPECT_TRUE (host.colourAt (300, barY).isRed());
-        EXPECT_TRUE (host.colourAt (350, barY).isBlue());
+    // "Learn", then key 60: the bars move to the new split.
+    host.click (host.children().front(), 446, 112);
+    idle (p.plugin, 200);
+    p.play ({ { 0, 0x90, 60, 90 }, { 5, 0x80, 60, 0 } });
+    idle (p.plugin, 300);
+    EXPECT_TRUE (host.colourAt (300, barY).isRed());
+    EXPECT_TRUE (host.colourAt (350, barY).isBlue());
 
-        void* chunk = nullptr;
-        const auto size = p.plugin.dispatch (effGetChunk, 0, 0, &chunk);
-        EXPECT_NE (std::string (static_cast<char*> (chunk), (size_t) size).find ("<splitPoint>60</splitPoint>"), std::string::npos);
-    }
+    void* chunk = nullptr;
+    const auto size = p.plugin.dispatch (effGetChunk, 0, 0, &chunk);
+    EXPECT_NE (std::string (static_cast<char*> (chunk), (size_t) size).find ("<splitPoint>60</splitPoint>"), std::string::npos);
 
     EXPECT_EQ (p.plugin.dispatch (effEditClose), 0);
     idle (p.plugin, 50);
     EXPECT_TRUE (host.children().empty());
 }
 
-TEST (EditorHosting, OpenTwiceCloseReopenAndCloseWithEditorOpen)
-{
-    if (! haveDisplay())
-        GTEST_SKIP();
-
-    ActivePlugin p;
-    HostWindow first, second (300);
-
-    EXPECT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, first.handle()), 1);
-    idle (p.plugin, 50);
-    EXPECT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, second.handle()), 1);
-    idle (p.plugin, 50);
-    EXPECT_TRUE (first.children().empty());
-    EXPECT_EQ (second.children().size(), 1u);
-
-    EXPECT_EQ (p.plugin.dispatch (effEditClose), 0);
-    EXPECT_TRUE (second.children().empty());
-    EXPECT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, first.handle()), 1);
-    idle (p.plugin, 100);
-    EXPECT_EQ (first.children().size(), 1u);
-    EXPECT_TRUE (first.colourAt (740, 90).isGreen());
-
-    // Idle calls from a thread of the host's own do nothing there.
-    std::thread foreign ([&] { EXPECT_EQ (p.plugin.dispatch (effEditIdle), 0); });
-    foreign.join();
-
-    EXPECT_EQ (p.plugin.close(), 1);
-    EXPECT_TRUE (first.children().empty());
-}
-
-TEST (EditorHosting, TwoInstancesWithOpenEditors)
+TEST (EditorHosting, OpenTwiceReopenAndCloseWithTheEditorOpenBesideAnotherInstance)
 {
     if (! haveDisplay())
         GTEST_SKIP();
 
     auto a = std::make_unique<ActivePlugin>();
     ActivePlugin b;
-    HostWindow windowA, windowB (300); // side by side: a covered window has no pixels to read
+    HostWindow first, second (300); // side by side: a covered window has no pixels to read
 
-    ASSERT_EQ (a->plugin.dispatch (effEditOpen, 0, 0, windowA.handle()), 1);
-    ASSERT_EQ (b.plugin.dispatch (effEditOpen, 0, 0, windowB.handle()), 1);
+    // A second open moves the editor; after a close it opens again.
+    EXPECT_EQ (a->plugin.dispatch (effEditOpen, 0, 0, first.handle()), 1);
+    idle (a->plugin, 50);
+    EXPECT_EQ (a->plugin.dispatch (effEditOpen, 0, 0, second.handle()), 1);
+    idle (a->plugin, 50);
+    EXPECT_TRUE (first.children().empty());
+    EXPECT_EQ (second.children().size(), 1u);
+    EXPECT_EQ (a->plugin.dispatch (effEditClose), 0);
+    EXPECT_TRUE (second.children().empty());
+    EXPECT_EQ (a->plugin.dispatch (effEditOpen, 0, 0, first.handle()), 1);
 
-    vsthost::EventBlock off;
-    off.midi (0, 0xb0, 32, 0);
-    b.run (&off);
+    // Idle calls from a thread of the host's own do nothing there.
+    std::thread ([&] { EXPECT_EQ (a->plugin.dispatch (effEditIdle), 0); }).join();
+
+    // Each instance's editor shows its own state.
+    ASSERT_EQ (b.plugin.dispatch (effEditOpen, 0, 0, second.handle()), 1);
+    b.play ({ { 0, 0xb0, 32, 0 } });
     idle (a->plugin, 150);
     idle (b.plugin, 150);
+    EXPECT_TRUE (first.colourAt (740, 90).isGreen());
+    EXPECT_TRUE (second.colourAt (740, 90).isRed());
 
-    EXPECT_TRUE (windowA.colourAt (740, 90).isGreen());
-    EXPECT_TRUE (windowB.colourAt (740, 90).isRed());
-
-    a.reset(); // effClose with the editor open
+    EXPECT_EQ (a->plugin.close(), 1); // with its editor open
+    a.reset();
     idle (b.plugin, 100);
-    EXPECT_TRUE (windowA.children().empty());
-    EXPECT_TRUE (windowB.colourAt (740, 90).isRed());
+    EXPECT_TRUE (first.children().empty());
+    EXPECT_TRUE (second.colourAt (740, 90).isRed());
 }
 
 TEST (EditorHosting, CloseWhileTheLearnMessageBoxIsUp)
@@ -211,9 +137,7 @@ TEST (EditorHosting, CloseWhileTheLearnMessageBoxIsUp)
 
     host.click (host.children().front(), 446, 112);
     idle (p.plugin, 100);
-    vsthost::EventBlock low;
-    low.midi (0, 0x90, 5, 90);
-    p.run (&low);
+    p.play ({ { 0, 0x90, 5, 90 } });
     idle (p.plugin, 200); // the message box is up now
 
     EXPECT_EQ (p.plugin.dispatch (effEditClose), 0);

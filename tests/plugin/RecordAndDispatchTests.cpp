@@ -3,6 +3,7 @@
 
 #include "PluginFixture.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -27,58 +28,42 @@ TEST (Record, ValuesAHostReads)
     vsthost::Plugin plugin (pluginLibrary());
     ASSERT_TRUE (plugin.isLoaded());
     const auto* e = plugin.getEffect();
+    auto values = [e] { return std::vector<int64_t> { e->magic, e->uniqueID, e->version, e->numInputs, e->numOutputs, e->numPrograms, e->numParams, e->flags, e->initialDelay, e->resvd1, e->realQualities }; };
+    const std::vector<int64_t> expected { 0x56737450, 0x50717a74, 100, 2, 2, 0, 0, 0x231, 0, 0, 0 };
 
-    EXPECT_EQ (e->magic, 0x56737450);
-    EXPECT_EQ (e->uniqueID, 0x50717a74);
-    EXPECT_EQ (e->version, 100);
-    EXPECT_EQ (e->numInputs, 2);
-    EXPECT_EQ (e->numOutputs, 2);
-    EXPECT_EQ (e->numPrograms, 0);
-    EXPECT_EQ (e->numParams, 0);
-    EXPECT_EQ (e->flags, 0x231);
-    EXPECT_EQ (e->initialDelay, 0);
+    EXPECT_EQ (values(), expected);
     EXPECT_EQ (e->ioRatio, 1.0f);
-    EXPECT_NE (e->object, nullptr);
-    EXPECT_NE (e->dispatcher, nullptr);
-    EXPECT_NE (e->processReplacing, nullptr);
-    EXPECT_EQ (e->resvd1, 0);
-    EXPECT_EQ (e->realQualities, 0);
-
+    EXPECT_TRUE (e->object != nullptr && e->dispatcher != nullptr && e->processReplacing != nullptr);
     EXPECT_EQ (plugin.dispatch (effOpen), 0);
-    EXPECT_EQ (e->flags, 0x231);
+    EXPECT_EQ (values(), expected);
 }
 
 TEST (Record, DeprecatedSlotsDoNothing)
 {
     ActivePlugin p;
     auto* e = p.plugin.getEffect();
+    auto note = eventsOf ({ { 0, 0x90, 60, 100 } });
+    p.plugin.sendEvents (note);
 
-    vsthost::EventBlock events;
-    events.midi (0, 0x90, 60, 100);
-    p.plugin.sendEvents (events);
-
-    for (auto& channel : p.audio.outputs)
-        std::fill (channel.begin(), channel.end(), 0.25f);
-    p.audio.fill ([] (int, int i) { return (float) i; });
-
-    e->process (e, p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
-    for (auto& channel : p.audio.outputs)
-        for (auto v : channel)
-            ASSERT_EQ (v, 0.25f);
+    // process() neither writes the outputs nor sends the events.
+    std::vector<float> in (512, 1.0f), out (512, 0.25f);
+    float* ins[] = { in.data(), in.data() };
+    float* outs[] = { out.data(), out.data() };
+    e->process (e, ins, outs, 512);
+    EXPECT_EQ (std::count (out.begin(), out.end(), 0.25f), 512);
     EXPECT_EQ (p.plugin.getNumProcessEventsCalls(), 0);
 
-    std::vector<double> in (512, 1.0), out (512, 0.5);
-    double* ins[] = { in.data(), in.data() };
-    double* outs[] = { out.data(), out.data() };
-    e->processDoubleReplacing (e, ins, outs, 512);
-    EXPECT_EQ (out[7], 0.5);
+    std::vector<double> din (512, 1.0), dout (512, 0.5);
+    double* dins[] = { din.data(), din.data() };
+    double* douts[] = { dout.data(), dout.data() };
+    e->processDoubleReplacing (e, dins, douts, 512);
+    EXPECT_EQ (dout[7], 0.5);
 
     e->setParameter (e, 0, 1.0f);
     EXPECT_EQ (e->getParameter (e, 0), 0.0f);
     EXPECT_EQ (e->getParameter (e, 99), 0.0f);
 }
 
-//==============================================================================
 //==============================================================================
 struct Answer
 {
@@ -163,96 +148,72 @@ TEST (Dispatcher, CapabilitiesComparedExactly)
 
 TEST (Dispatcher, StateChunkRoundTrip)
 {
-    vsthost::Plugin source (pluginLibrary());
-    void* data = nullptr;
-    const auto size = source.dispatch (effGetChunk, 0, 0, &data);
-    ASSERT_EQ (size, 229);
-    ASSERT_NE (data, nullptr);
-    EXPECT_EQ (std::memcmp (data, "VC2!\xdc\0\0\0<Root><chordThru>1</chordThru>", 38), 0);
+    vsthost::Plugin source (pluginLibrary()), restored (pluginLibrary());
+    auto chunkOf = [] (vsthost::Plugin& p) {
+        void* data = nullptr;
+        const auto size = p.dispatch (effGetChunk, 0, 0, &data);
+        return std::make_pair (std::string (static_cast<char*> (data), (size_t) size), data);
+    };
+    const auto [defaults, defaultData] = chunkOf (source);
+    ASSERT_EQ (defaults.size(), 229u);
+    EXPECT_EQ (defaults.substr (0, 38), std::string ("VC2!\xdc\0\0\0<Root><chordThru>1</chordThru>", 38));
 
-    // A project saved with other settings, handed to a fresh instance.
-    auto chunk = settingsChunk ({ { Settings::chanOutSolo, 5 }, { Settings::splitPoint, 60 } });
-
-    vsthost::Plugin restored (pluginLibrary());
-    EXPECT_EQ (restored.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), chunk.data()), 0);
-
-    void* again = nullptr;
-    const auto newSize = restored.dispatch (effGetChunk, 1, 0, &again);
-    const std::string written (static_cast<char*> (again), (size_t) newSize);
+    // A project saved with other settings, handed to a fresh instance; a copy loads back into the first.
+    loadSettings (restored, { { Settings::chanOutSolo, 5 }, { Settings::splitPoint, 60 } });
+    auto [written, writtenData] = chunkOf (restored);
     EXPECT_NE (written.find ("<chanOutSolo>5</chanOutSolo><splitPoint>60</splitPoint>"), std::string::npos);
+    EXPECT_EQ (source.dispatch (effSetChunk, 0, (intptr_t) written.size(), written.data()), 0);
+    EXPECT_EQ (chunkOf (source).first, written);
 
-    // The bytes handed out are the plug-in's: a copy loads back into the first.
-    const std::string copy = written;
-    EXPECT_EQ (source.dispatch (effSetChunk, 0, (intptr_t) copy.size(), const_cast<char*> (copy.data())), 0);
-    void* reread = nullptr;
-    source.dispatch (effGetChunk, 0, 0, &reread);
-    EXPECT_EQ (std::string (static_cast<char*> (reread), (size_t) newSize), copy);
-
-    // The bytes stay valid while the host does other things, until the next chunk request.
-    void* kept = nullptr;
-    const auto keptSize = source.dispatch (effGetChunk, 0, 0, &kept);
-    const std::string keptCopy (static_cast<char*> (kept), (size_t) keptSize);
+    // The bytes handed out stay valid while the host does other things, until the next chunk request.
+    const auto [kept, keptData] = chunkOf (source);
     char name[64];
     source.dispatch (effGetEffectName, 0, 0, name);
     source.dispatch (effMainsChanged, 0, 1);
     source.dispatch (effMainsChanged, 0, 0);
-    EXPECT_EQ (std::string (static_cast<char*> (kept), (size_t) keptSize), keptCopy);
+    EXPECT_EQ (std::string (static_cast<char*> (keptData), kept.size()), kept);
 
     // Rejected and careless chunks answer 0 and change nothing.
     EXPECT_EQ (source.dispatch (effSetChunk, 0, 5, const_cast<char*> ("junk!")), 0);
     EXPECT_EQ (source.dispatch (effSetChunk, 0, 100, nullptr), 0);
     EXPECT_EQ (source.dispatch (effSetChunk, 0, -3, const_cast<char*> ("x")), 0);
     EXPECT_EQ (source.dispatch (effGetChunk, 0, 0, nullptr), 0);
-    source.dispatch (effGetChunk, 0, 0, &reread);
-    EXPECT_EQ (std::string (static_cast<char*> (reread), (size_t) newSize), copy);
+    EXPECT_EQ (chunkOf (source).first, written);
 }
 
 TEST (Dispatcher, PinsAndSpeakerArrangements)
 {
     vsthost::Plugin plugin (pluginLibrary());
-
     VstPinProperties pin {};
-    EXPECT_EQ (plugin.dispatch (effGetInputProperties, 1, 0, &pin), 1);
-    EXPECT_STREQ (pin.label, "Polyquinta 2");
-    EXPECT_STREQ (pin.shortLabel, "Polyqu");
-    EXPECT_EQ (pin.flags, 3);
-    EXPECT_EQ (pin.arrangementType, 0);
+    auto pinOf = [&] (int32_t opcode, int32_t index) {
+        pin = {};
+        return plugin.dispatch (opcode, index, 0, &pin) == 1 ? std::string (pin.label) + "|" + pin.shortLabel + "|" + std::to_string (pin.flags) + "|" + std::to_string (pin.arrangementType) : "refused";
+    };
 
-    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, 0, 0, &pin), 1);
-    EXPECT_STREQ (pin.label, "Polyquinta 1");
-    EXPECT_EQ (plugin.dispatch (effGetInputProperties, 2, 0, &pin), 0);
-    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, -1, 0, &pin), 0);
+    EXPECT_EQ (pinOf (effGetInputProperties, 1), "Polyquinta 2|Polyqu|3|0");
+    EXPECT_EQ (pinOf (effGetOutputProperties, 0), "Polyquinta 1|Polyqu|3|0");
+    EXPECT_EQ (pinOf (effGetInputProperties, 2), "refused");
+    EXPECT_EQ (pinOf (effGetOutputProperties, -1), "refused");
     EXPECT_EQ (plugin.dispatch (effGetInputProperties, 0, 0, nullptr), 0);
 
-    auto mono = std::make_unique<VstSpeakerArrangement>();
-    mono->type = 0;
-    mono->numChannels = 1;
-    auto stereo = std::make_unique<VstSpeakerArrangement>();
-    stereo->type = 1;
-    stereo->numChannels = 2;
+    VstSpeakerArrangement mono {}, stereo {};
+    mono.numChannels = 1;
+    stereo.type = 1;
+    stereo.numChannels = 2;
+    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &mono, &stereo), 0);
+    EXPECT_EQ (pinOf (effGetOutputProperties, 0), "Polyquinta 1|Polyqu|3|0"); // unchanged by a refused arrangement
 
-    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) mono.get(), stereo.get()), 0);
-    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, 0, 0, &pin), 1);
-    EXPECT_EQ (pin.flags, 3); // unchanged by a refused arrangement
-
-    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) mono.get(), mono.get()), 1);
-    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, 0, 0, &pin), 1);
-    EXPECT_EQ (pin.flags, 4);
-    EXPECT_EQ (pin.arrangementType, 0);
-    EXPECT_STREQ (pin.label, "Polyquinta 1");
-    EXPECT_EQ (plugin.dispatch (effGetOutputProperties, 1, 0, &pin), 1);
-    EXPECT_STREQ (pin.label, ""); // one channel now
+    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &mono, &mono), 1);
+    EXPECT_EQ (pinOf (effGetOutputProperties, 0), "Polyquinta 1|Polyqu|4|0");
+    EXPECT_EQ (pinOf (effGetOutputProperties, 1), "||4|0"); // one channel now
     EXPECT_EQ (plugin.getEffect()->numOutputs, 2);
 
-    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) stereo.get(), stereo.get()), 1);
-    EXPECT_EQ (plugin.dispatch (effGetInputProperties, 1, 0, &pin), 1);
-    EXPECT_EQ (pin.flags, 4);
-    EXPECT_EQ (pin.arrangementType, 1);
+    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &stereo, &stereo), 1);
+    EXPECT_EQ (pinOf (effGetInputProperties, 1), "Polyquinta 2|Polyqu|4|1");
+    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, 0, &stereo), 0);
 
-    EXPECT_EQ (plugin.dispatch (effSetSpeakerArrangement, 0, 0, stereo.get()), 0);
-
-    VstSpeakerArrangement* in = mono.get();
-    VstSpeakerArrangement* out = stereo.get();
+    VstSpeakerArrangement* in = &mono;
+    VstSpeakerArrangement* out = &stereo;
     EXPECT_EQ (plugin.dispatch (effGetSpeakerArrangement, 0, (intptr_t) &in, &out), 0);
     EXPECT_EQ (in, nullptr);
     EXPECT_EQ (out, nullptr);
