@@ -19,9 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
-#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,10 +30,9 @@ namespace lv2host
 {
 inline constexpr const char* pluginUri = "urn:brasklab:polyquinta";
 
-/** The host's URID map and unmap, shared by all instances. */
-class Urids
+/** The host's URID map and unmap, shared by all instances: a URI's id is its place in the list. */
+struct Urids
 {
-public:
     static Urids& get()
     {
         static Urids urids;
@@ -43,10 +42,10 @@ public:
     LV2_URID map (const char* uri)
     {
         const std::lock_guard<std::mutex> lock (mutex);
-        auto [it, isNew] = ids.emplace (uri, (LV2_URID) (uris.size() + 1));
-        if (isNew)
-            uris.push_back (uri);
-        return it->second;
+        auto it = std::find (uris.begin(), uris.end(), uri);
+        if (it == uris.end())
+            it = uris.insert (it, uri);
+        return (LV2_URID) (it - uris.begin() + 1);
     }
 
     const char* unmap (LV2_URID id)
@@ -55,13 +54,10 @@ public:
         return id > 0 && id <= uris.size() ? uris[id - 1].c_str() : nullptr;
     }
 
+    std::mutex mutex;
+    std::deque<std::string> uris; // stable addresses for unmap's answers
     LV2_URID_Map mapFeature { this, [] (LV2_URID_Map_Handle h, const char* uri) { return static_cast<Urids*> (h)->map (uri); } };
     LV2_URID_Unmap unmapFeature { this, [] (LV2_URID_Unmap_Handle h, LV2_URID id) { return static_cast<Urids*> (h)->unmap (id); } };
-
-private:
-    std::mutex mutex;
-    std::map<std::string, LV2_URID> ids;
-    std::deque<std::string> uris; // stable addresses for unmap's answers
 };
 
 /** The lilv world with the built bundle loaded (once per process). */
@@ -75,16 +71,15 @@ struct World
 
     World()
     {
-        world = lilv_world_new();
         auto* bundle = lilv_new_file_uri (world, nullptr, POLYQUINTA_LV2_BUNDLE "/");
-        lilv_world_load_bundle (world, bundle);
-        lilv_node_free (bundle);
         auto* uri = lilv_new_uri (world, pluginUri);
+        lilv_world_load_bundle (world, bundle);
         plugin = lilv_plugins_get_by_uri (lilv_world_get_all_plugins (world), uri);
+        lilv_node_free (bundle);
         lilv_node_free (uri);
     }
 
-    LilvWorld* world = nullptr;
+    LilvWorld* world = lilv_world_new();
     const LilvPlugin* plugin = nullptr;
 };
 
@@ -93,25 +88,20 @@ class Instance
 {
 public:
     explicit Instance (int blockSize = 512, bool offerBlockSize = true)
-        : numSamples (blockSize), audio (4, std::vector<float> ((size_t) blockSize))
+        : numSamples (blockSize), maxBlock (blockSize), audio (4, std::vector<float> ((size_t) blockSize))
     {
         auto& u = Urids::get();
-        maxBlock = blockSize;
         options[0] = { LV2_OPTIONS_INSTANCE, 0, u.map (LV2_BUF_SIZE__maxBlockLength), sizeof (int32_t), u.map (LV2_ATOM__Int), &maxBlock };
         features = { &mapFeature, &unmapFeature, offerBlockSize ? &optionsFeature : nullptr, nullptr };
 
-        if (World::get().plugin == nullptr)
-            return;
-
-        instance = lilv_plugin_instantiate (World::get().plugin, 48000.0, features.data());
+        if (World::get().plugin != nullptr)
+            instance = lilv_plugin_instantiate (World::get().plugin, 48000.0, features.data());
         if (instance == nullptr)
             return;
 
-        connect (0, inputBuffer.data());
-        connect (1, outputBuffer.data());
-        for (uint32_t i = 0; i < 4; ++i)
-            connect (2 + i, audio[i].data());
-        connect (6, &enabled);
+        void* ports[] = { inputBuffer.data(), outputBuffer.data(), audio[0].data(), audio[1].data(), audio[2].data(), audio[3].data(), &enabled };
+        for (uint32_t i = 0; i < 7; ++i)
+            lilv_instance_connect_port (instance, i, ports[i]);
         lilv_instance_activate (instance);
     }
 
@@ -126,6 +116,7 @@ public:
 
     bool isLoaded() const { return instance != nullptr; }
     LilvInstance* lilvInstance() const { return instance; }
+    LV2_Handle handle() const { return lilv_instance_get_handle (instance); }
 
     /** The host stops and starts processing, as on a change of the audio set-up. */
     void restart()
@@ -133,49 +124,36 @@ public:
         lilv_instance_deactivate (instance);
         lilv_instance_activate (instance);
     }
-    void connect (uint32_t port, void* data) { lilv_instance_connect_port (instance, port, data); }
 
-    /** Adds an event to the next block: `size` bytes of MIDI, or of `type` when given. */
+    /** Adds an event to the next block: MIDI bytes, or of `type` when given. */
     Instance& event (int64_t frames, std::vector<uint8_t> bytes, const char* type = LV2_MIDI__MidiEvent)
     {
         pending.push_back ({ frames, Urids::get().map (type), std::move (bytes) });
         return *this;
     }
 
-    Instance& midi (int64_t frames, uint8_t status, uint8_t data1 = 0, uint8_t data2 = 0)
-    {
-        return event (frames, { status, data1, data2 });
-    }
+    Instance& midi (int64_t frames, uint8_t status, uint8_t data1 = 0, uint8_t data2 = 0) { return event (frames, { status, data1, data2 }); }
 
     /** Runs one block with the pending events; the plug-in's output as the VST host would report it. */
     const std::vector<vsthost::ReceivedEvent>& run()
     {
         writeInput();
-        return runWrittenBlock();
-    }
-
-    /** Runs one block with the input sequence as it stands. */
-    const std::vector<vsthost::ReceivedEvent>& runWrittenBlock()
-    {
         process();
-        readOutput();
-        return received;
+        return readOutput();
     }
 
-    /** The plug-in's run() alone, over the input as it stands. */
+    /** The plug-in's run() alone, over the input sequence as it stands. */
     void process()
     {
-        auto* out = reinterpret_cast<LV2_Atom_Sequence*> (outputBuffer.data());
-        out->atom = { outputRoom, 0 }; // the room the host made, as a host says it
+        output().atom = { outputRoom, 0 }; // the room the host made, as a host says it
         lilv_instance_run (instance, (uint32_t) numSamples);
     }
 
-    /** The input sequence as the next block hands it over; tests may spoil it. */
+    /** Writes the pending events as the next block's input sequence; tests may spoil it. */
     LV2_Atom_Sequence* writeInput()
     {
-        auto& u = Urids::get();
         auto* seq = reinterpret_cast<LV2_Atom_Sequence*> (inputBuffer.data());
-        seq->atom = { sizeof (LV2_Atom_Sequence_Body), u.map (LV2_ATOM__Sequence) };
+        seq->atom = { sizeof (LV2_Atom_Sequence_Body), Urids::get().map (LV2_ATOM__Sequence) };
         seq->body = { 0, 0 };
 
         for (auto& e : pending)
@@ -183,8 +161,7 @@ public:
             auto* ev = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<uint8_t*> (&seq->body) + seq->atom.size);
             ev->time.frames = e.frames;
             ev->body = { (uint32_t) e.bytes.size(), e.type };
-            if (! e.bytes.empty())
-                std::memcpy (ev + 1, e.bytes.data(), e.bytes.size());
+            std::copy (e.bytes.begin(), e.bytes.end(), reinterpret_cast<uint8_t*> (ev + 1));
             seq->atom.size += lv2_atom_pad_size ((uint32_t) (sizeof (LV2_Atom_Event) + e.bytes.size()));
         }
 
@@ -192,17 +169,34 @@ public:
         return seq;
     }
 
-    const LV2_Atom_Sequence& output() const { return *reinterpret_cast<const LV2_Atom_Sequence*> (outputBuffer.data()); }
+    /** The output sequence as the last run() left it, read into VST event records. */
+    const std::vector<vsthost::ReceivedEvent>& readOutput()
+    {
+        received.clear();
+        LV2_ATOM_SEQUENCE_FOREACH (&output(), ev)
+        {
+            EXPECT_EQ (ev->body.type, Urids::get().map (LV2_MIDI__MidiEvent));
+            const auto* data = static_cast<const uint8_t*> (LV2_ATOM_BODY_CONST (&ev->body));
+            vsthost::ReceivedEvent r;
+            r.deltaFrames = (int32_t) ev->time.frames;
+            r.type = ev->body.size <= 3 ? kVstMidiType : kVstSysExType;
+            r.byteSize = ev->body.size <= 3 ? 32 : 0;
+            if (ev->body.size <= 3)
+                std::copy (data, data + ev->body.size, r.midi.begin());
+            else
+                r.sysex.assign (data, data + ev->body.size);
+            received.push_back (r);
+        }
+        return received;
+    }
 
-    const void* extension (const char* uri) { return lilv_instance_get_extension_data (instance, uri); }
-    LV2_Handle handle() const { return lilv_instance_get_handle (instance); }
+    LV2_Atom_Sequence& output() { return *reinterpret_cast<LV2_Atom_Sequence*> (outputBuffer.data()); }
 
-    /** The settings through the plug-in's state interface: restore a value of this type, then save. */
+    /** The settings through the plug-in's state interface: restore a value of this type, or save. */
     LV2_State_Status restoreSettings (const std::string& value, const char* type = LV2_ATOM__String)
     {
-        auto* state = static_cast<const LV2_State_Interface*> (extension (LV2_STATE__interface));
         Stored stored { value + '\0', Urids::get().map (type) };
-        return state->restore (
+        return stateInterface()->restore (
             handle(), [] (LV2_State_Handle h, uint32_t, size_t* size, uint32_t* t, uint32_t* flags) -> const void* {
             auto& s = *static_cast<Stored*> (h);
             *size = s.value.size();
@@ -213,14 +207,13 @@ public:
 
     std::string savedSettings()
     {
-        auto* state = static_cast<const LV2_State_Interface*> (extension (LV2_STATE__interface));
         Stored stored;
-        state->save (
+        stateInterface()->save (
             handle(), [] (LV2_State_Handle h, uint32_t, const void* value, size_t size, uint32_t type, uint32_t) {
             *static_cast<Stored*> (h) = { std::string (static_cast<const char*> (value), size), type };
             return LV2_STATE_SUCCESS; }, &stored, 0, features.data());
         EXPECT_EQ (stored.type, Urids::get().map (LV2_ATOM__String));
-        return stored.value.empty() ? stored.value : stored.value.substr (0, stored.value.size() - 1);
+        return stored.value.substr (0, stored.value.find ('\0'));
     }
 
     float enabled = 1.0f;
@@ -242,35 +235,14 @@ private:
         uint32_t type = 0;
     };
 
-    void readOutput()
+    const LV2_State_Interface* stateInterface() const
     {
-        received.clear();
-        const auto midiEvent = Urids::get().map (LV2_MIDI__MidiEvent);
-        LV2_ATOM_SEQUENCE_FOREACH (&output(), ev)
-        {
-            EXPECT_EQ (ev->body.type, midiEvent);
-            vsthost::ReceivedEvent r;
-            r.deltaFrames = (int32_t) ev->time.frames;
-            const auto* data = static_cast<const uint8_t*> (LV2_ATOM_BODY_CONST (&ev->body));
-
-            if (ev->body.size <= 3)
-            {
-                r.type = kVstMidiType;
-                r.byteSize = 32;
-                std::memcpy (r.midi.data(), data, ev->body.size);
-            }
-            else
-            {
-                r.type = kVstSysExType;
-                r.sysex.assign (data, data + ev->body.size);
-            }
-            received.push_back (r);
-        }
+        return static_cast<const LV2_State_Interface*> (lilv_instance_get_extension_data (instance, LV2_STATE__interface));
     }
 
     LV2_Feature mapFeature { LV2_URID__map, &Urids::get().mapFeature };
     LV2_Feature unmapFeature { LV2_URID__unmap, &Urids::get().unmapFeature };
-    int32_t maxBlock = 0;
+    int32_t maxBlock;
     LV2_Options_Option options[2] {};
     LV2_Feature optionsFeature { LV2_OPTIONS__options, options };
     std::vector<const LV2_Feature*> features;
