@@ -3,8 +3,10 @@
 
 #include "EngineHarness.h"
 
-#include "BinaryData.h"
 #include "myAudioProcessorEditor.h"
+
+#include <cstdlib>
+#include <thread>
 
 namespace
 {
@@ -41,11 +43,6 @@ bool filledWith (const juce::Image& image, juce::Rectangle<int> area, juce::Colo
             if (image.getPixelAt (x, y).getARGB() != colour.getARGB())
                 return false;
     return true;
-}
-
-void runMessageLoop (int milliseconds = 50)
-{
-    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
 const auto red = juce::Colours::red, blue = juce::Colours::blue;
@@ -258,5 +255,82 @@ TEST (EditorBehaviour, MousePlayedKeysChangeNothingElse)
     EXPECT_EQ (runBlock (p, {}), Events {});
     EXPECT_EQ (p.countSoloNotes(), 0);
     p.keyboardState.noteOff (1, 60, 0.0f);
+}
+//==============================================================================
+// What reaches the message thread: change messages and the refused-split-point box.
+
+struct CountingListener : public juce::ChangeListener
+{
+    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++calls; }
+    int calls = 0;
+};
+
+TEST (ChangeMessages, NotesAndControllersNotifyLoadDoesNot)
+{
+    myAudioProcessor p;
+    CountingListener listener;
+    p.addChangeListener (&listener);
+
+    juce::MemoryBlock chunk;
+    p.getStateInformation (chunk);
+    p.setStateInformation (chunk.getData(), (int) chunk.getSize());
+    runMessageLoop (30);
+    EXPECT_EQ (listener.calls, 0);
+
+    // Several messages before delivery arrive as one.
+    runBlock (p, { on (1, 36, 100), on (1, 40, 100), on (1, 72, 90) });
+    runMessageLoop (30);
+    EXPECT_EQ (listener.calls, 1);
+
+    runBlock (p, { cc (1, 32, 0) });
+    runMessageLoop (30);
+    EXPECT_EQ (listener.calls, 2);
+
+    runBlock (p, { cc (1, 7, 0), cc (1, 123, 0) });
+    runMessageLoop (30);
+    EXPECT_EQ (listener.calls, 2);
+
+    p.removeChangeListener (&listener);
+}
+
+juce::AlertWindow* findAlertWindow()
+{
+    auto& desktop = juce::Desktop::getInstance();
+    for (int i = 0; i < desktop.getNumComponents(); ++i)
+        if (auto* alert = dynamic_cast<juce::AlertWindow*> (desktop.getComponent (i)))
+            return alert;
+    return nullptr;
+}
+
+TEST (Learning, RefusedSplitPointShowsTheBoxWithoutBlockingTheAudioThread)
+{
+    if (std::getenv ("DISPLAY") == nullptr)
+        GTEST_SKIP() << "needs a display (the test command runs under Xvfb)";
+
+    myAudioProcessor p;
+    p.learnSplitPoint = true;
+
+    // The block returns at once, from a thread that is not the message thread.
+    std::thread audio ([&] { runBlock (p, { on (1, 5, 90) }); });
+    audio.join();
+    EXPECT_EQ (findAlertWindow(), nullptr);
+
+    runMessageLoop (100);
+    auto* alert = findAlertWindow();
+    ASSERT_NE (alert, nullptr);
+    EXPECT_EQ (alert->getName(), "Attention");
+    EXPECT_EQ (alert->getNumButtons(), 1);
+
+    juce::String buttonText;
+    for (auto* child : alert->getChildren())
+        if (auto* button = dynamic_cast<juce::TextButton*> (child))
+            buttonText = button->getButtonText();
+    EXPECT_EQ (buttonText, "OK");
+    EXPECT_TRUE (alert->isCurrentlyModal());
+    EXPECT_EQ (p.splitPoint.load(), 48);
+
+    alert->exitModalState (0);
+    runMessageLoop (50);
+    EXPECT_EQ (findAlertWindow(), nullptr);
 }
 } // namespace

@@ -78,3 +78,9 @@ inline Events runBlock (myAudioProcessor& p, const Events& in, int numSamples = 
         p.processBlock (audio, midi);
     return fromBuffer (midi);
 }
+
+/** Delivers the message thread's pending messages for a while. */
+inline void runMessageLoop (int milliseconds = 50)
+{
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
+}

@@ -2,9 +2,9 @@
 
 #include "EngineHarness.h"
 
+#include "SettingsText.h"
 #include "StateChunk.h"
 
-#include <optional>
 #include <random>
 
 namespace
@@ -19,25 +19,14 @@ Values settingsOf (const myAudioProcessor& p)
 
 const Values defaults { 1, 1, 2, 48, 1, 32, 10 };
 
-std::vector<uint8_t> chunkOf (myAudioProcessor& p)
+std::string chunkOf (myAudioProcessor& p)
 {
     juce::MemoryBlock block;
     p.getStateInformation (block);
-    const auto* d = static_cast<const uint8_t*> (block.getData());
-    return { d, d + block.getSize() };
+    return std::string (static_cast<const char*> (block.getData()), block.getSize());
 }
 
-std::vector<uint8_t> chunkWithText (const std::string& text, std::optional<uint32_t> declaredLength = {}, bool terminator = true)
-{
-    const auto length = declaredLength.value_or ((uint32_t) text.size());
-    std::string bytes { 'V', 'C', '2', '!', (char) length, (char) (length >> 8), (char) (length >> 16), (char) (length >> 24) };
-    bytes += text;
-    if (terminator)
-        bytes += '\0';
-    return { bytes.begin(), bytes.end() };
-}
-
-Values loaded (const std::vector<uint8_t>& chunk, int size = -1)
+Values loaded (const std::string& chunk, int size = -1)
 {
     myAudioProcessor p;
     p.setStateInformation (chunk.data(), size < 0 ? (int) chunk.size() : size);
@@ -48,6 +37,7 @@ Values loadedText (const std::string& text)
 {
     return loaded (chunkWithText (text));
 }
+
 const std::string defaultText = "<Root><chordThru>1</chordThru><chanOutChord>1</chanOutChord><chanOutSolo>2</chanOutSolo>"
                                 "<splitPoint>48</splitPoint><harmonyEnabled>1</harmonyEnabled><ccHarmonyCtl>32</ccHarmonyCtl>"
                                 "<maxSoloVoices>10</maxSoloVoices></Root>";
@@ -181,7 +171,7 @@ TEST (StateReadingHostile, NeverCrashesNorReadsOutside)
     EXPECT_EQ (settingsOf (p), defaults);
 
     // Exactly sized heap copies, so that an overread shows under AddressSanitizer.
-    auto loadExact = [] (const std::vector<uint8_t>& bytes) {
+    auto loadExact = [] (const std::string& bytes) {
         std::unique_ptr<uint8_t[]> copy (new uint8_t[bytes.size()]);
         std::memcpy (copy.get(), bytes.data(), bytes.size());
         myAudioProcessor q;
@@ -207,8 +197,7 @@ TEST (StateReadingHostile, NeverCrashesNorReadsOutside)
     {
         juce::MemoryBlock bytes;
         ASSERT_TRUE (file.loadFileAsData (bytes));
-        const auto* d = static_cast<const uint8_t*> (bytes.getData());
-        loadExact ({ d, d + bytes.getSize() });
+        loadExact (std::string (static_cast<const char*> (bytes.getData()), bytes.getSize()));
     }
 }
 } // namespace

@@ -36,42 +36,38 @@ struct OpenEditor
     AEffect* effect;
 };
 
-TEST (WindowsEditorWindow, HostThatRefusesSizeWindowGetsItsWindowsResized)
+// A host that sizes its window is asked to; one that refuses gets its windows resized by hand.
+TEST (WindowsEditorWindow, ResizedByTheHostOrByHand)
 {
-    answers = {};
-    OpenEditor e;
-    ASSERT_NE (e.wrapper().getEditorWrapper(), nullptr);
-    const auto frameBefore = win32::outerSize (e.windows.frame);
-    ASSERT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 996, 250 }));
+    for (bool hostSizes : { false, true })
+    {
+        answers = {};
+        answers.canSizeWindow = hostSizes;
+        answers.sizeWindowAnswer = hostSizes ? 1 : 0;
+        OpenEditor e;
+        ASSERT_NE (e.wrapper().getEditorWrapper(), nullptr);
+        const auto frameBefore = win32::outerSize (e.windows.frame);
+        ASSERT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 996, 250 }));
 
-    e.wrapper().getEditorWrapper()->getEditor()->setSize (800, 200);
-    e.idle (50);
+        e.wrapper().getEditorWrapper()->getEditor()->setSize (800, 200);
+        e.idle (50);
 
-    EXPECT_EQ (answers.sizeWindowCalls, 0);
-    EXPECT_EQ (win32::outerSize (e.windows.editorWindow()), (std::pair<int, int> { 800, 200 }));
-    EXPECT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 800, 200 }));
-    // The frame keeps its margins and borders around the container.
-    EXPECT_EQ (win32::outerSize (e.windows.frame),
-               (std::pair<int, int> { frameBefore.first - 196, frameBefore.second - 50 }));
-}
-
-TEST (WindowsEditorWindow, HostThatSizesItsWindowGetsNoSetWindowPos)
-{
-    answers = {};
-    answers.canSizeWindow = true;
-    answers.sizeWindowAnswer = 1;
-    OpenEditor e;
-    const auto frameBefore = win32::outerSize (e.windows.frame);
-
-    e.wrapper().getEditorWrapper()->getEditor()->setSize (700, 180);
-    e.idle (50);
-
-    EXPECT_EQ (answers.sizeWindowCalls, 1);
-    EXPECT_EQ (answers.lastWidth, 700);
-    EXPECT_EQ (answers.lastHeight, 180);
-    EXPECT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 996, 250 }));
-    EXPECT_EQ (win32::outerSize (e.windows.frame), frameBefore);
-    EXPECT_EQ (e.wrapper().getEditorWrapper()->getWidth(), 700);
+        EXPECT_EQ (answers.sizeWindowCalls, hostSizes ? 1 : 0);
+        EXPECT_EQ (e.wrapper().getEditorWrapper()->getWidth(), 800);
+        if (hostSizes)
+        {
+            EXPECT_EQ (std::make_pair (answers.lastWidth, answers.lastHeight), std::make_pair (800, 200));
+            EXPECT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 996, 250 }));
+            EXPECT_EQ (win32::outerSize (e.windows.frame), frameBefore);
+        }
+        else
+        {
+            EXPECT_EQ (win32::outerSize (e.windows.editorWindow()), (std::pair<int, int> { 800, 200 }));
+            EXPECT_EQ (win32::outerSize (e.windows.container), (std::pair<int, int> { 800, 200 }));
+            // The frame keeps its margins and borders around the container.
+            EXPECT_EQ (win32::outerSize (e.windows.frame), (std::pair<int, int> { frameBefore.first - 196, frameBefore.second - 50 }));
+        }
+    }
 }
 
 TEST (WindowsEditorWindow, FrameWindowIsTheHostsTopLevelWindow)

@@ -56,84 +56,54 @@ struct EditorHost
     win32::HostWindows windows;
 };
 
-TEST (WindowsEditor, OpensInsideTheHostsWindowAndIsPainted)
+TEST (WindowsEditor, OpensMovesClosesAndReopensBesideAnotherInstance)
 {
-    EditorHost host;
-    const int uniformBackground = win32::countColours (host.windows.container);
+    auto host = std::make_unique<EditorHost>();
+    EditorHost other;
+    const int uniformBackground = win32::countColours (host->windows.container);
 
-    expectEditorRectangle (host.plugin);
+    expectEditorRectangle (host->plugin);
     if (HasFatalFailure())
         return;
 
-    EXPECT_EQ (host.plugin.dispatch (effEditOpen, 0, 0, host.windows.container), 1);
-    host.idle (500);
-
-    const auto editor = host.windows.editorWindow();
+    EXPECT_EQ (host->plugin.dispatch (effEditOpen, 0, 0, host->windows.container), 1);
+    host->idle (500);
+    const auto editor = host->windows.editorWindow();
     ASSERT_NE (editor, nullptr);
-    EXPECT_EQ (GetParent (editor), host.windows.container);
+    EXPECT_EQ (GetParent (editor), host->windows.container);
     EXPECT_TRUE (IsWindowVisible (editor));
     EXPECT_EQ (win32::clientSize (editor), (std::pair<int, int> { 996, 250 }));
     EXPECT_EQ (GetWindowThreadProcessId (editor, nullptr), GetCurrentThreadId());
-
     // The artwork, keyboard and controls: far more colours than the host's black.
     EXPECT_LE (uniformBackground, 1);
     EXPECT_GT (win32::countColours (editor), 20);
 
-    host.plugin.dispatch (effEditClose);
-    host.idle (100);
-    EXPECT_FALSE (IsWindow (editor));
-    EXPECT_EQ (host.windows.editorWindow(), nullptr);
+    // A second open moves the editor into the other window; a close ends it; it opens again.
+    EXPECT_EQ (host->plugin.dispatch (effEditOpen, 0, 0, other.windows.container), 1);
+    host->idle (100);
+    EXPECT_EQ (host->windows.editorWindow(), nullptr);
+    EXPECT_NE (other.windows.editorWindow(), nullptr);
+    host->plugin.dispatch (effEditClose);
+    host->idle (100);
+    EXPECT_EQ (other.windows.editorWindow(), nullptr);
+    EXPECT_EQ (host->plugin.dispatch (effEditOpen, 0, 0, host->windows.container), 1);
 
-    // Open again: a new editor in the same window.
-    EXPECT_EQ (host.plugin.dispatch (effEditOpen, 0, 0, host.windows.container), 1);
-    host.idle (100);
-    EXPECT_NE (host.windows.editorWindow(), nullptr);
-    host.plugin.close();
-    EXPECT_EQ (host.windows.editorWindow(), nullptr);
-}
+    // Beside it, another instance's editor; the first instance goes with its editor open.
+    EXPECT_EQ (other.plugin.dispatch (effEditOpen, 0, 0, other.windows.container), 1);
+    win32::pump (300, [&] { host->plugin.dispatch (effEditIdle); other.plugin.dispatch (effEditIdle); });
+    EXPECT_NE (host->windows.editorWindow(), nullptr);
+    host.reset();
+    other.idle (200);
+    ASSERT_NE (other.windows.editorWindow(), nullptr);
+    EXPECT_GT (win32::countColours (other.windows.editorWindow()), 20);
 
-TEST (WindowsEditor, OpeningTwiceMovesTheEditorToTheSecondWindow)
-{
-    EditorHost host;
-    win32::HostWindows second;
-
-    EXPECT_EQ (host.plugin.dispatch (effEditOpen, 0, 0, host.windows.container), 1);
-    host.idle (100);
-    EXPECT_EQ (host.plugin.dispatch (effEditOpen, 0, 0, second.container), 1);
-    host.idle (100);
-
-    EXPECT_EQ (host.windows.editorWindow(), nullptr);
-    EXPECT_NE (second.editorWindow(), nullptr);
-    host.plugin.dispatch (effEditClose);
-}
-
-TEST (WindowsEditor, TwoInstancesWithOpenEditors)
-{
-    auto first = std::make_unique<EditorHost>();
-    EditorHost second;
-
-    EXPECT_EQ (first->plugin.dispatch (effEditOpen, 0, 0, first->windows.container), 1);
-    EXPECT_EQ (second.plugin.dispatch (effEditOpen, 0, 0, second.windows.container), 1);
-    win32::pump (300, [&] { first->plugin.dispatch (effEditIdle); second.plugin.dispatch (effEditIdle); });
-
-    ASSERT_NE (first->windows.editorWindow(), nullptr);
-    ASSERT_NE (second.windows.editorWindow(), nullptr);
-    EXPECT_GT (win32::countColours (second.windows.editorWindow()), 20);
-
-    // The first instance goes with its editor open; the second lives on.
-    first.reset();
-    second.idle (200);
-    EXPECT_NE (second.windows.editorWindow(), nullptr);
-    EXPECT_GT (win32::countColours (second.windows.editorWindow()), 20);
-
-    vsthost::EventBlock note;
-    note.midi (0, 0x90, 72, 90);
-    second.plugin.dispatch (effMainsChanged, 0, 1);
-    second.plugin.sendEvents (note);
+    other.plugin.dispatch (effMainsChanged, 0, 1);
+    auto note = eventsOf ({ { 0, 0x90, 72, 90 } });
+    other.plugin.sendEvents (note);
     vsthost::AudioBlock audio (2, 64);
-    second.plugin.processReplacing (audio.inputPointers.data(), audio.outputPointers.data(), 64);
-    EXPECT_EQ (shortEvents (second.plugin.getReceivedEvents()), (std::vector<Short> { { 0, 0x91, 72, 90 } }));
-    second.plugin.dispatch (effEditClose);
+    other.plugin.processReplacing (audio.inputPointers.data(), audio.outputPointers.data(), 64);
+    EXPECT_EQ (shortEvents (other.plugin.getReceivedEvents()), (Shorts { { 0, 0x91, 72, 90 } }));
+    other.plugin.dispatch (effEditClose);
 }
 
 //==============================================================================

@@ -7,18 +7,25 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <utility>
+
+/** A saved-state chunk carrying this text: the header, the length it declares
+    (the text's own unless told), the text and, unless told not to, its terminator. */
+inline std::string chunkWithText (const std::string& text, std::optional<uint32_t> declaredLength = {}, bool terminator = true)
+{
+    const auto size = declaredLength.value_or ((uint32_t) text.size());
+    std::string chunk = "VC2!";
+    for (int shift = 0; shift < 32; shift += 8)
+        chunk += (char) ((size >> shift) & 0xff);
+    return chunk + text + (terminator ? std::string (1, '\0') : std::string());
+}
 
 /** A saved-state chunk holding the given setting elements, e.g. "<splitPoint>60</splitPoint>". */
 inline std::string settingsChunk (const std::string& elements)
 {
-    const auto text = "<Root>" + elements + "</Root>";
-    const auto size = (uint32_t) text.size();
-    std::string chunk = "VC2!";
-    for (int shift = 0; shift < 32; shift += 8)
-        chunk += (char) ((size >> shift) & 0xff);
-    return chunk + text + '\0';
+    return chunkWithText ("<Root>" + elements + "</Root>");
 }
 
 /** The elements for these settings, spelled as the settings table spells them. */
