@@ -116,11 +116,16 @@ protected:
 };
 
 //==============================================================================
-TEST_F (RenderTool, DemoGetsTheVoicesTheRulesPredict)
+TEST_F (RenderTool, DemoGetsTheVoicesTheRulesPredictPrintedAndDrawn)
 {
-    const auto run = render ("'" POLYQUINTA_DEMO_SONG "' " + path ("out.mid"));
+    const auto run = render ("'" POLYQUINTA_DEMO_SONG "' " + path ("out.mid") + " --print --piano-roll " + path ("roll.png"));
     ASSERT_EQ (run.status, 0) << run.err;
     EXPECT_NE (run.out.find ("46 notes in"), std::string::npos) << run.out;
+    EXPECT_NE (run.out.find ("   1:1.00    2  C4   ( 60)   92   voice"), std::string::npos) << run.out;
+    EXPECT_NE (run.out.find ("   3:3.00    1  F5   ( 77)  100\n"), std::string::npos) << run.out;
+    const auto image = juce::ImageFileFormat::loadFrom (file ("roll.png"));
+    EXPECT_TRUE (image.isValid());
+    EXPECT_GT (image.getWidth(), 600);
 
     const auto notes = notesIn (file ("out.mid"));
     auto onsAt = [&] (int tick, int channel) {
@@ -262,18 +267,6 @@ TEST_F (RenderTool, SavedStateCarriesTheSettings)
     run = render (path ("in.mid") + " " + path ("b.mid") + " --state " + path ("s.state"));
     ASSERT_EQ (run.status, 0) << run.err;
     EXPECT_EQ (notesIn (file ("b.mid")), (std::vector<Note> { { 0, 1, 54, 80, true }, { 10, 6, 55, 80, true } }));
-}
-
-TEST_F (RenderTool, PrintAndPianoRoll)
-{
-    const auto run = render ("'" POLYQUINTA_DEMO_SONG "' " + path ("out.mid") + " --print --piano-roll " + path ("roll.png"));
-    ASSERT_EQ (run.status, 0) << run.err;
-    EXPECT_NE (run.out.find ("   1:1.00    2  C4   ( 60)   92   voice"), std::string::npos) << run.out;
-    EXPECT_NE (run.out.find ("   3:3.00    1  F5   ( 77)  100\n"), std::string::npos) << run.out;
-
-    const auto image = juce::ImageFileFormat::loadFrom (file ("roll.png"));
-    EXPECT_TRUE (image.isValid());
-    EXPECT_GT (image.getWidth(), 600);
 }
 
 //==============================================================================
