@@ -1,58 +1,20 @@
 // Inside one adapter: what a host cannot see through the record but the
 // processor and the adapter's own bookkeeping must show.
 
-#include "JuceVSTWrapper.h"
 #include "VstText.h"
 
-#include <gtest/gtest.h>
-
-#include <thread>
-
-#if defined(_WIN32)
- #include <windows.h>
-#endif
-
-extern "C" AEffect* VSTPluginMain (audioMasterCallback);
+#include "InProcessEditor.h" // after the framework's headers: X11 defines None
 
 namespace
 {
-intptr_t VSTCALLBACK realtimeHost (AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
+struct Adapter : InProcessAdapter
 {
-    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetCurrentProcessLevel ? 2
-                                                                                             : 0;
-}
-
-intptr_t VSTCALLBACK offlineHost (AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
-{
-    return opcode == audioMasterVersion ? 2400 : opcode == audioMasterGetCurrentProcessLevel ? kVstProcessLevelOffline
-                                                                                             : 0;
-}
-
-struct Adapter
-{
-    explicit Adapter (audioMasterCallback host = realtimeHost) : effect (VSTPluginMain (host)) {}
-    ~Adapter()
-    {
-        if (effect != nullptr)
-            effect->dispatcher (effect, effClose, 0, 0, nullptr, 0.0f);
-    }
-
-    intptr_t dispatch (int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f)
-    {
-        return effect->dispatcher (effect, opcode, index, value, ptr, opt);
-    }
-
     void process (int numSamples = 512)
     {
         std::vector<float> a ((size_t) numSamples), b ((size_t) numSamples);
         float* channels[] = { a.data(), b.data() };
         effect->processReplacing (effect, channels, channels, numSamples);
     }
-
-    JuceVSTWrapper& wrapper() { return *static_cast<JuceVSTWrapper*> (static_cast<AudioEffect*> (effect->object)); }
-    myAudioProcessor& processor() { return *wrapper().getProcessor(); }
-
-    AEffect* effect;
 };
 
 TEST (Adapter, ResumePreparesTheProcessor)
@@ -76,11 +38,14 @@ TEST (Adapter, ResumePreparesTheProcessor)
 TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
 {
     {
-        Adapter offline (offlineHost);
+        answers = {};
+        answers.processLevel = kVstProcessLevelOffline;
+        Adapter offline;
         offline.dispatch (effMainsChanged, 0, 1);
         EXPECT_TRUE (offline.processor().isNonRealtime());
     }
 
+    answers = {};
     Adapter a;
     a.dispatch (effMainsChanged, 0, 1);
     EXPECT_FALSE (a.processor().isNonRealtime());

@@ -44,12 +44,13 @@ public:
     bool isOpen() const { return display != nullptr; }
     void* handle() const { return (void*) (uintptr_t) window; }
 
-    std::vector<Window> children() const
+    /** The child windows of this window, or of one inside it. */
+    std::vector<Window> children (Window of = 0) const
     {
         XSync (display, False);
         Window root = 0, parent = 0, *kids = nullptr;
         unsigned int count = 0;
-        XQueryTree (display, window, &root, &parent, &kids, &count);
+        XQueryTree (display, of != 0 ? of : window, &root, &parent, &kids, &count);
         std::vector<Window> result (kids, kids + count);
         if (kids != nullptr)
             XFree (kids);
