@@ -114,7 +114,7 @@ TEST (WindowsEditorWindow, HostIdlesWhileAMouseButtonIsHeldOverTheEditor)
     // Long enough for several timer ticks even when Wine is slow to deliver them.
     sendMouse (MOUSEEVENTF_LEFTDOWN);
     const auto start = juce::Time::getMillisecondCounter();
-    e.idle (1200);
+    e.idle (2000);
     const int whileHeld = answers.idleCalls;
     const auto elapsed = juce::Time::getMillisecondCounter() - start;
     sendMouse (MOUSEEVENTF_LEFTUP);
