@@ -6,8 +6,8 @@
 #include "NativeWindows.h"
 
 #include <lv2/atom/util.h>
-#include <lv2/core/lv2_util.h>
 #include <lv2/buf-size/buf-size.h>
+#include <lv2/core/lv2_util.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 

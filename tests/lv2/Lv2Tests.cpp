@@ -120,10 +120,9 @@ TEST (Lv2, OutputBeyondTheHostsRoomWaitsForTheNextBlock)
 struct Lv2StreamPlayer
 {
     Lv2StreamPlayer() : p (64) {}
-    static constexpr uint8_t channel = 4;
 
-    void press (int key, int position = 0, uint8_t velocity = 100) { p.midi (position, 0x90 | channel, (uint8_t) key, velocity); }
-    void release (int key, int position = 0) { p.midi (position, 0x80 | channel, (uint8_t) key, 0); }
+    void press (int key, int position = 0, uint8_t velocity = 100) { p.midi (position, 0x90 | keyboardChannel, (uint8_t) key, velocity); }
+    void release (int key, int position = 0) { p.midi (position, 0x80 | keyboardChannel, (uint8_t) key, 0); }
     void controller (int number, int value, uint8_t ch) { p.midi (0, 0xb0 | ch, (uint8_t) number, (uint8_t) value); }
     void bypass (bool on) { p.enabled = on ? 0.0f : 1.0f; }
     void restartPlayback() { p.restart(); }

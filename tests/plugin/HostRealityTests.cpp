@@ -15,8 +15,8 @@ namespace
     again and again; every key is up at the end of each stream. */
 struct RecordingPlayer
 {
-    void press (int key, int position = 0, uint8_t velocity = 100) { pending.midi (position, 0x94, (uint8_t) key, velocity); }
-    void release (int key, int position = 0) { pending.midi (position, 0x84, (uint8_t) key, 0); }
+    void press (int key, int position = 0, uint8_t velocity = 100) { pending.midi (position, 0x90 | keyboardChannel, (uint8_t) key, velocity); }
+    void release (int key, int position = 0) { pending.midi (position, 0x80 | keyboardChannel, (uint8_t) key, 0); }
     void controller (int number, int value, uint8_t channel) { pending.midi (0, (uint8_t) (0xb0 | channel), (uint8_t) number, (uint8_t) value); }
     void bypass (bool) {}
     void restartPlayback() {}

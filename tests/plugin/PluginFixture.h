@@ -33,9 +33,11 @@ inline std::ostream& operator<< (std::ostream& os, const Short& s)
     return os << "@" << s.position << " " << std::hex << (int) s.status << " " << (int) s.data1 << " " << (int) s.data2 << std::dec;
 }
 
-inline std::vector<Short> shortEvents (const std::vector<vsthost::ReceivedEvent>& events)
+using Shorts = std::vector<Short>;
+
+inline Shorts shortEvents (const std::vector<vsthost::ReceivedEvent>& events)
 {
-    std::vector<Short> result;
+    Shorts result;
     for (auto& e : events)
     {
         EXPECT_EQ (e.type, kVstMidiType);
@@ -45,8 +47,6 @@ inline std::vector<Short> shortEvents (const std::vector<vsthost::ReceivedEvent>
     }
     return result;
 }
-
-using Shorts = std::vector<Short>;
 
 /** A block of short events to hand to the plug-in. */
 inline vsthost::EventBlock eventsOf (const Shorts& events)

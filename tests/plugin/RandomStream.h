@@ -11,9 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
+
+/** The channel the stream's keyboard plays on: 5, as a musician counts. */
+inline constexpr uint8_t keyboardChannel = 4;
 
 inline std::string joined (const std::vector<std::string>& lines)
 {

@@ -10,8 +10,6 @@
 
 namespace
 {
-constexpr uint8_t keyboardChannel = 4; // the player's keyboard sends on channel 5
-
 /** Plays a stream through the plug-in and follows its output in a ledger. */
 struct StreamPlayer
 {
