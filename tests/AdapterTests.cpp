@@ -86,44 +86,24 @@ TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
 #endif
 }
 
-TEST (Adapter, SpeakerArrangementNames)
-{
-    Adapter a;
-    VstSpeakerArrangement in {}, out {};
-    in.numChannels = out.numChannels = 1;
-    EXPECT_EQ (a.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &in, &out), 1);
-    EXPECT_EQ (a.wrapper().getInputSpeakerArrangementName(), "M");
-    EXPECT_EQ (a.processor().getTotalNumInputChannels(), 1);
-
-    // A refused arrangement leaves no name behind and the channels as they were.
-    in.type = 17;
-    in.numChannels = 2;
-    EXPECT_EQ (a.dispatch (effSetSpeakerArrangement, 0, (intptr_t) &in, &out), 0);
-    EXPECT_EQ (a.wrapper().getOutputSpeakerArrangementName(), "");
-    EXPECT_EQ (a.processor().getTotalNumOutputChannels(), 1);
-}
-
 TEST (Text, CutAtTheBufferNeverInsideACharacter)
 {
-    char buffer[16];
-    std::memset (buffer, 0x7f, sizeof (buffer));
+    const auto grosse = juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f"
+                                                "e");
+    const std::tuple<juce::String, int, const char*> cuts[] = { { grosse, 4, "Gr" }, { grosse, 5, "Gr\xc3\xb6" }, { "Polyquinta", 1, "" } };
+    for (auto& [text, size, expected] : cuts)
+    {
+        char buffer[16];
+        std::memset (buffer, 0x7f, sizeof (buffer));
+        VstText::copy (text, buffer, size);
+        EXPECT_STREQ (buffer, expected);
+        EXPECT_EQ (buffer[std::strlen (expected) + 1], 0x7f); // nothing written past the terminator
+    }
 
-    VstText::copy (juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f"
-                                           "e"),
-                   buffer, 4); // "Größe"
-    EXPECT_STREQ (buffer, "Gr");
-    EXPECT_EQ (buffer[3], 0x7f);
-
-    VstText::copy (juce::String::fromUTF8 ("Gr\xc3\xb6\xc3\x9f"
-                                           "e"),
-                   buffer, 5);
-    EXPECT_STREQ (buffer, "Gr\xc3\xb6");
-
-    VstText::copy ("Polyquinta", buffer, 1);
-    EXPECT_STREQ (buffer, "");
-
+    char buffer[4] = "abc";
     VstText::copy ("Polyquinta", nullptr, 10);
     VstText::copy ("Polyquinta", buffer, 0);
     VstText::copy ("Polyquinta", buffer, -5);
+    EXPECT_STREQ (buffer, "abc");
 }
 } // namespace

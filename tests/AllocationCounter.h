@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstddef>
 
 /** Counts, on the calling thread while a scope is open, heap allocations and
@@ -31,3 +33,28 @@ public:
 private:
     std::size_t start, startLocks, startBlocking;
 };
+
+/** The audio thread's promise over `numBlocks` blocks, after `warmUp` more:
+    `process (i)` allocates nothing and, where counted, takes one lock (the
+    processor's callback lock) and makes no other blocking call; `between (i)`
+    is what the host does between blocks, not counted. */
+template <typename Between, typename Process>
+void expectRealtimeBlocks (int warmUp, int numBlocks, Between&& between, Process&& process)
+{
+    std::size_t allocations = 0, locks = 0, blockingCalls = 0;
+    for (int i = -warmUp; i < numBlocks; ++i)
+    {
+        between (i);
+        AllocationCounter counter;
+        process (i);
+        if (i >= 0)
+            allocations += counter.count(), locks += counter.mutexLocks(), blockingCalls += counter.blockingCalls();
+    }
+
+    EXPECT_EQ (allocations, 0u);
+    if (AllocationCounter::countsBlockingCalls())
+    {
+        EXPECT_EQ (locks, (std::size_t) numBlocks);
+        EXPECT_EQ (blockingCalls, 0u);
+    }
+}

@@ -26,10 +26,8 @@ std::unique_ptr<myAudioProcessorEditor> editorFor (myAudioProcessor& p)
     return std::unique_ptr<myAudioProcessorEditor> (static_cast<myAudioProcessorEditor*> (p.createEditor()));
 }
 
-juce::Image snapshot (juce::Component& editor)
-{
-    return editor.createComponentSnapshot (editor.getLocalBounds(), true, 1.0f);
-}
+juce::String boxText (juce::Component& editor, const char* name) { return control<juce::ComboBox> (editor, name).getText(); }
+juce::String splitText (juce::Component& editor) { return control<juce::Label> (editor, "splitPointLabel").getText(); }
 
 /** Whether every pixel of the rectangle (clipped to the image) has the colour. */
 bool filledWith (const juce::Image& image, juce::Rectangle<int> area, juce::Colour colour)
@@ -45,102 +43,72 @@ bool filledWith (const juce::Image& image, juce::Rectangle<int> area, juce::Colo
     return true;
 }
 
-const auto red = juce::Colours::red, blue = juce::Colours::blue;
-
-TEST (EditorLayout, ControlsTextsAndBounds)
+TEST (EditorLayout, ControlsAndTheirTexts)
 {
     myAudioProcessor p;
     auto editor = editorFor (p);
-
-    EXPECT_EQ (editor->getWidth(), 996);
-    EXPECT_EQ (editor->getHeight(), 250);
+    EXPECT_EQ (editor->getBounds(), juce::Rectangle<int> (0, 0, 996, 250));
 
     const std::pair<const char*, const char*> captions[] = {
-        { "chordChannelLabel", "MIDI channel out chord" },
-        { "soloChannelLabel", "MIDI channel out solo" },
-        { "splitPointTitle", "Splitpoint" },
-        { "ccHarmonyLabel", "CC Harmony on/off" },
-        { "maxVoicesLabel", "Max. Solo voices" },
+        { "chordChannelLabel", "MIDI channel out chord" }, { "soloChannelLabel", "MIDI channel out solo" }, { "splitPointTitle", "Splitpoint" }, { "ccHarmonyLabel", "CC Harmony on/off" }, { "maxVoicesLabel", "Max. Solo voices" }
     };
     for (auto [name, text] : captions)
         EXPECT_EQ (control<juce::Label> (*editor, name).getText(), text) << name;
-
     EXPECT_EQ (control<juce::TextButton> (*editor, "learnButton").getButtonText(), "Learn");
-    EXPECT_EQ (control<juce::TextButton> (*editor, "learnButton").getBounds(), juce::Rectangle<int> (416, 100, 60, 24));
-    EXPECT_EQ (control<juce::ComboBox> (*editor, "ccHarmonyBox").getBounds(), juce::Rectangle<int> (655, 80, 80, 24));
-    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getBounds(), juce::Rectangle<int> (348, 100, 60, 24));
 
     auto& keyboard = control<juce::MidiKeyboardComponent> (*editor, "midiKeyboard");
-    EXPECT_EQ (keyboard.getBounds(), juce::Rectangle<int> (10, 160, 976, 64));
-    EXPECT_EQ (keyboard.getRangeStart(), 24);
-    EXPECT_EQ (keyboard.getRangeEnd(), 127);
+    EXPECT_EQ (std::make_pair (keyboard.getRangeStart(), keyboard.getRangeEnd()), std::make_pair (24, 127));
     EXPECT_EQ (keyboard.getLowestVisibleKey(), 24);
-
-    EXPECT_EQ (control<juce::ComboBox> (*editor, "chordChannelBox").getNumItems(), 16);
-    EXPECT_EQ (control<juce::ComboBox> (*editor, "ccHarmonyBox").getNumItems(), 127);
-    EXPECT_EQ (control<juce::ComboBox> (*editor, "maxVoicesBox").getNumItems(), 10);
-    EXPECT_FALSE (control<juce::ComboBox> (*editor, "ccHarmonyBox").getTooltip().isEmpty());
-    EXPECT_FALSE (control<juce::ComboBox> (*editor, "maxVoicesBox").getTooltip().isEmpty());
+    for (auto [name, items] : { std::pair ("chordChannelBox", 16), { "soloChannelBox", 16 }, { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } })
+        EXPECT_EQ (control<juce::ComboBox> (*editor, name).getNumItems(), items) << name;
 }
 
-//==============================================================================
-struct BarCase
+// The chord (red) and solo (blue) bars under the keyboard, at their exact
+// rectangles, for splits on and off the keyboard and a foreign state's values.
+TEST (EditorLayout, SplitBarsAtTheirExactRectangles)
 {
-    int splitPoint;
-    juce::Rectangle<int> chordBar, soloBar; // an empty chord bar: none drawn
-};
-
-class SplitBars : public ::testing::TestWithParam<BarCase>
-{};
-
-TEST_P (SplitBars, AtTheirExactRectangles)
-{
-    const auto& c = GetParam();
-    myAudioProcessor p;
-    p.splitPoint = c.splitPoint;
-    auto editor = editorFor (p);
-    const auto image = snapshot (*editor);
-
-    if (! c.chordBar.isEmpty())
+    struct Bars
     {
-        EXPECT_TRUE (filledWith (image, c.chordBar, red));
-        EXPECT_FALSE (filledWith (image, c.chordBar.withX (c.chordBar.getRight()).withWidth (1), red));
-    }
-    else
-    {
-        EXPECT_FALSE (filledWith (image, { 10, 229, 1, 10 }, red));
-    }
+        int32_t splitPoint;
+        juce::Rectangle<int> chord, solo; // empty: none drawn
+    };
+    const juce::Rectangle<int> wholeSolo { 0, 229, 986, 10 }, wholeChord { 10, 229, 976, 10 };
+    const Bars cases[] = {
+        { 48, { 10, 229, 224, 10 }, { 234, 229, 752, 10 } },
+        { 60, { 10, 229, 336, 10 }, { 346, 229, 640, 10 } },
+        { 24, {}, { 10, 229, 976, 10 } },
+        { 127, { 10, 229, 960, 10 }, { 970, 229, 16, 10 } },
+        { 12, {}, wholeSolo },
+        { 11, {}, wholeSolo },
+        { 0, {}, wholeSolo },
+        { -1, {}, wholeSolo },
+        { -13, {}, wholeSolo },
+        { INT32_MIN, {}, wholeSolo },
+        { 128, wholeChord, {} },
+        { INT32_MAX, wholeChord, {} },
+    };
 
-    if (c.soloBar.isEmpty())
+    for (auto& c : cases)
     {
-        EXPECT_FALSE (filledWith (image, { 985, 229, 1, 10 }, blue));
-        return;
-    }
+        SCOPED_TRACE (c.splitPoint);
+        myAudioProcessor p;
+        p.splitPoint = c.splitPoint;
+        auto editor = editorFor (p);
+        const auto image = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
 
-    EXPECT_TRUE (filledWith (image, c.soloBar, blue));
-    EXPECT_FALSE (filledWith (image, c.soloBar.withX (c.soloBar.getRight()).withWidth (1), blue));
-    EXPECT_FALSE (filledWith (image, c.soloBar.withY (239).withHeight (1), blue));
-    EXPECT_FALSE (filledWith (image, c.soloBar.withY (228).withHeight (1), blue));
+        for (auto [bar, colour, edge] : { std::tuple (c.chord, juce::Colours::red, 10), { c.solo, juce::Colours::blue, 985 } })
+        {
+            if (bar.isEmpty())
+            {
+                EXPECT_FALSE (filledWith (image, { edge, 229, 1, 10 }, colour));
+                continue;
+            }
+            EXPECT_TRUE (filledWith (image, bar, colour));
+            for (auto outside : { bar.withX (bar.getRight()).withWidth (1), bar.withY (239).withHeight (1), bar.withY (228).withHeight (1) })
+                EXPECT_FALSE (filledWith (image, outside, colour));
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P (Editor, SplitBars,
-                          ::testing::Values (BarCase { 48, { 10, 229, 224, 10 }, { 234, 229, 752, 10 } },
-                                             BarCase { 60, { 10, 229, 336, 10 }, { 346, 229, 640, 10 } },
-                                             BarCase { 24, {}, { 10, 229, 976, 10 } },
-                                             BarCase { 127, { 10, 229, 960, 10 }, { 970, 229, 16, 10 } },
-                                             BarCase { 12, {}, { 0, 229, 986, 10 } },
-                                             BarCase { 11, {}, { 0, 229, 986, 10 } },
-                                             BarCase { 0, {}, { 0, 229, 986, 10 } },
-                                             // A foreign saved state: the whole keyboard is one area.
-                                             BarCase { -1, {}, { 0, 229, 986, 10 } },
-                                             BarCase { -13, {}, { 0, 229, 986, 10 } },
-                                             BarCase { INT32_MIN, {}, { 0, 229, 986, 10 } },
-                                             BarCase { 128, { 10, 229, 976, 10 }, {} },
-                                             BarCase { INT32_MAX, { 10, 229, 976, 10 }, {} }),
-                          [] (const auto& info) {
-                              const auto n = info.param.splitPoint;
-                              return (n < 0 ? "SplitMinus" : "Split") + std::to_string (std::abs ((int64_t) n));
-                          });
 
 TEST (EditorLayout, BoxesShowEveryStoredValueOrNothingAndWriteNothing)
 {
@@ -151,17 +119,14 @@ TEST (EditorLayout, BoxesShowEveryStoredValueOrNothingAndWriteNothing)
         juce::MemoryBlock before, after;
         p.getStateInformation (before);
         auto editor = editorFor (p);
-        snapshot (*editor);
+        editor->createComponentSnapshot (editor->getLocalBounds());
         runMessageLoop (10);
         p.getStateInformation (after);
         EXPECT_EQ (before, after) << "showing the settings wrote one back";
-        EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "48");
+        EXPECT_EQ (splitText (*editor), "48");
 
         for (auto [name, items] : { std::pair ("chordChannelBox", 16), { "soloChannelBox", 16 }, { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } })
-        {
-            const auto expected = value >= 1 && value <= items ? juce::String (value) : juce::String();
-            EXPECT_EQ (control<juce::ComboBox> (*editor, name).getText(), expected) << name << " " << value;
-        }
+            EXPECT_EQ (boxText (*editor, name), value >= 1 && value <= items ? juce::String (value) : juce::String()) << name << " " << value;
     }
 }
 
@@ -170,33 +135,23 @@ TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
 {
     myAudioProcessor p;
     auto editor = editorFor (p);
+    const std::tuple<const char*, int, std::atomic<int32_t>*> choices[] = { { "chordChannelBox", 5, &p.chanOutChord }, { "soloChannelBox", 9, &p.chanOutSolo }, { "ccHarmonyBox", 64, &p.ccHarmonyCtl }, { "maxVoicesBox", 1, &p.maxSoloVoices } };
 
-    struct Choice
+    for (auto [box, item, setting] : choices)
     {
-        const char* box;
-        int item;
-        std::atomic<int32_t>* setting;
-    };
-    const Choice choices[] = { { "chordChannelBox", 5, &p.chanOutChord }, { "soloChannelBox", 9, &p.chanOutSolo }, { "ccHarmonyBox", 64, &p.ccHarmonyCtl }, { "maxVoicesBox", 1, &p.maxSoloVoices } };
-
-    for (auto& choice : choices)
-    {
-        juce::MemoryBlock before;
+        juce::MemoryBlock before, after;
         p.getStateInformation (before);
-        const auto oldValue = choice.setting->load();
+        const auto oldValue = setting->load();
+        control<juce::ComboBox> (*editor, box).setSelectedId (item, juce::sendNotificationSync);
+        EXPECT_EQ (setting->load(), item) << box;
 
-        control<juce::ComboBox> (*editor, choice.box).setSelectedId (choice.item, juce::sendNotificationSync);
-        EXPECT_EQ (choice.setting->load(), choice.item) << choice.box;
-
-        // Nothing else changed.
-        *choice.setting = oldValue;
-        juce::MemoryBlock after;
+        *setting = oldValue; // nothing else changed
         p.getStateInformation (after);
-        EXPECT_EQ (before, after) << choice.box;
-        *choice.setting = choice.item;
+        EXPECT_EQ (before, after) << box;
+        *setting = item;
     }
 
-    // The engine uses the new channel at once.
+    // The engine uses the new channel and controller at once.
     EXPECT_EQ (runBlock (p, { on (1, 40, 100) }), (Events { on (5, 40, 100) }));
     runBlock (p, { cc (1, 32, 0) });
     EXPECT_EQ (p.harmonyEnabled.load(), 1);
@@ -204,11 +159,13 @@ TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
     EXPECT_EQ (p.harmonyEnabled.load(), 0);
 }
 
-TEST (EditorBehaviour, LoadedStateLeavesOpenBoxesAloneNewEditorShowsIt)
+TEST (EditorBehaviour, LoadsLearningAndMouseKeys)
 {
     myAudioProcessor p;
     auto editor = editorFor (p);
 
+    // A loaded state leaves the open boxes alone; the next note's change
+    // message brings the split number up to date; a new editor shows it all.
     myAudioProcessor other;
     other.chanOutSolo = 7;
     other.splitPoint = 55;
@@ -216,80 +173,53 @@ TEST (EditorBehaviour, LoadedStateLeavesOpenBoxesAloneNewEditorShowsIt)
     other.getStateInformation (chunk);
     p.setStateInformation (chunk.getData(), (int) chunk.getSize());
     runMessageLoop();
-
-    EXPECT_EQ (control<juce::ComboBox> (*editor, "soloChannelBox").getText(), "2");
-    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "48");
-
-    // The next note's change message brings the number up to date.
+    EXPECT_EQ (boxText (*editor, "soloChannelBox"), "2");
+    EXPECT_EQ (splitText (*editor), "48");
     runBlock (p, { on (1, 30, 90) });
     runMessageLoop();
-    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "55");
-    EXPECT_EQ (control<juce::ComboBox> (*editor, "soloChannelBox").getText(), "2");
+    EXPECT_EQ (splitText (*editor), "55");
+    EXPECT_EQ (boxText (*editor, "soloChannelBox"), "2");
+    EXPECT_EQ (boxText (*editorFor (p), "soloChannelBox"), "7");
 
-    auto fresh = editorFor (p);
-    EXPECT_EQ (control<juce::ComboBox> (*fresh, "soloChannelBox").getText(), "7");
-}
-
-TEST (EditorBehaviour, LearningArmedSurvivesClosingTheEditor)
-{
-    myAudioProcessor p;
-    {
-        auto editor = editorFor (p);
-        control<juce::TextButton> (*editor, "learnButton").triggerClick();
-        runMessageLoop();
-    }
-
-    runBlock (p, { on (1, 72, 90) });
-    runMessageLoop(); // no editor listening any more
-
-    auto editor = editorFor (p);
-    EXPECT_EQ (control<juce::Label> (*editor, "splitPointLabel").getText(), "72");
-}
-
-TEST (EditorBehaviour, MousePlayedKeysChangeNothingElse)
-{
-    myAudioProcessor p;
-    auto editor = editorFor (p);
-
-    p.keyboardState.noteOn (1, 60, 1.0f); // as a click on the on-screen key does
+    // A key played with the mouse sends nothing and is no solo key.
+    p.keyboardState.noteOn (1, 60, 1.0f);
     EXPECT_EQ (runBlock (p, {}), Events {});
     EXPECT_EQ (p.countSoloNotes(), 0);
     p.keyboardState.noteOff (1, 60, 0.0f);
+
+    // Learning armed survives closing the editor.
+    control<juce::TextButton> (*editor, "learnButton").triggerClick();
+    runMessageLoop();
+    editor.reset();
+    runBlock (p, { on (1, 72, 90) });
+    runMessageLoop(); // no editor listening any more
+    EXPECT_EQ (splitText (*editorFor (p)), "72");
 }
+
 //==============================================================================
 // What reaches the message thread: change messages and the refused-split-point box.
-
-struct CountingListener : public juce::ChangeListener
-{
-    void changeListenerCallback (juce::ChangeBroadcaster*) override { ++calls; }
-    int calls = 0;
-};
-
 TEST (ChangeMessages, NotesAndControllersNotifyLoadDoesNot)
 {
-    myAudioProcessor p;
-    CountingListener listener;
-    p.addChangeListener (&listener);
+    struct CountingListener : public juce::ChangeListener
+    {
+        void changeListenerCallback (juce::ChangeBroadcaster*) override { ++calls; }
+        int calls = 0;
+    } listener;
 
+    myAudioProcessor p;
+    p.addChangeListener (&listener);
     juce::MemoryBlock chunk;
     p.getStateInformation (chunk);
     p.setStateInformation (chunk.getData(), (int) chunk.getSize());
-    runMessageLoop (30);
-    EXPECT_EQ (listener.calls, 0);
 
     // Several messages before delivery arrive as one.
-    runBlock (p, { on (1, 36, 100), on (1, 40, 100), on (1, 72, 90) });
-    runMessageLoop (30);
-    EXPECT_EQ (listener.calls, 1);
-
-    runBlock (p, { cc (1, 32, 0) });
-    runMessageLoop (30);
-    EXPECT_EQ (listener.calls, 2);
-
-    runBlock (p, { cc (1, 7, 0), cc (1, 123, 0) });
-    runMessageLoop (30);
-    EXPECT_EQ (listener.calls, 2);
-
+    const std::pair<Events, int> steps[] = { { {}, 0 }, { { on (1, 36, 100), on (1, 40, 100), on (1, 72, 90) }, 1 }, { { cc (1, 32, 0) }, 2 }, { { cc (1, 7, 0), cc (1, 123, 0) }, 2 } };
+    for (auto& [events, calls] : steps)
+    {
+        runBlock (p, events);
+        runMessageLoop (30);
+        EXPECT_EQ (listener.calls, calls);
+    }
     p.removeChangeListener (&listener);
 }
 
@@ -319,13 +249,12 @@ TEST (Learning, RefusedSplitPointShowsTheBoxWithoutBlockingTheAudioThread)
     auto* alert = findAlertWindow();
     ASSERT_NE (alert, nullptr);
     EXPECT_EQ (alert->getName(), "Attention");
-    EXPECT_EQ (alert->getNumButtons(), 1);
-
-    juce::String buttonText;
+    ASSERT_EQ (alert->getNumButtons(), 1);
     for (auto* child : alert->getChildren())
         if (auto* button = dynamic_cast<juce::TextButton*> (child))
-            buttonText = button->getButtonText();
-    EXPECT_EQ (buttonText, "OK");
+        {
+            EXPECT_EQ (button->getButtonText(), "OK");
+        }
     EXPECT_TRUE (alert->isCurrentlyModal());
     EXPECT_EQ (p.splitPoint.load(), 48);
 

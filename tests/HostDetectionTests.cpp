@@ -7,35 +7,25 @@
 namespace
 {
 using HostDetection::HostType;
-using HostDetection::hostTypeForPath;
 
-TEST (HostDetection, TableOrderAndTests)
+TEST (HostDetection, FirstMatchingRowOnFileNameOrPathDecides)
 {
     const std::pair<const char*, HostType> paths[] = {
-        { "C:\\Program Files\\REAPER\\reaper.exe", HostType::Reaper },
-        { "/opt/REAPER/REAPER", HostType::Reaper },
+        { "/opt/REAPER/REAPER", HostType::Reaper }, // case does not matter
         { "C:\\Program Files\\Steinberg\\WaveLab 7\\WaveLab7.exe", HostType::SteinbergWavelab7 },
         { "C:\\Wavelab 7\\Cubase.exe", HostType::SteinbergCubaseGeneric }, // an earlier row on the file name wins over the path
-        { "C:\\Steinberg\\WaveLab.exe", HostType::SteinbergWavelabGeneric },
         { "C:\\Image-Line\\FL Studio 20\\FL64.exe", HostType::FruityLoops },
-        { "/usr/bin/myFLhost", HostType::none },
-        { "/usr/bin/flstudio", HostType::FruityLoops },
+        { "/usr/bin/myFLhost", HostType::none }, // "FL" only at the start
         { "C:\\Ableton\\Ableton Live 8.2.exe", HostType::AbletonLive8 },
-        { "C:\\Ableton\\Ableton Live 11 Suite.exe", HostType::AbletonLiveGeneric },
         { "/usr/bin/Liveness", HostType::none },
         { "C:\\Cakewalk\\SONAR 8\\Bin\\Host.exe", HostType::CakewalkSonar8 },
-        { "C:\\Cubase 5\\VSTBridgeApp.exe", HostType::SteinbergCubase5Bridged },
-        { "/usr/bin/rm-host", HostType::MuseReceptorGeneric },
-        { "/Applications/Samplitude.app", HostType::MagixSamplitude },
-        { "/usr/bin/ardour8", HostType::none },
         { "", HostType::none },
     };
     for (auto& [path, type] : paths)
-        EXPECT_EQ (hostTypeForPath (path), type) << path;
+        EXPECT_EQ (HostDetection::hostTypeForPath (path), type) << path;
 
     EXPECT_FALSE (HostDetection::needsMessageThreadCorrection (HostType::Reaper));
     EXPECT_TRUE (HostDetection::needsMessageThreadCorrection (HostType::SteinbergWavelab7));
-    EXPECT_TRUE (HostDetection::needsMessageThreadCorrection (HostType::SteinbergWavelabGeneric));
 }
 
 TEST (HostDetection, WorkedOutOnceFromTheSubstitutedPath)

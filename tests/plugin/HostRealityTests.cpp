@@ -42,8 +42,8 @@ std::vector<vsthost::EventBlock> randomPerformanceBlocks (unsigned firstSeed, un
 }
 
 // Random performances, panics and silent blocks, with the host bypassing and
-// loading projects between them: the blocks allocate nothing.
-TEST (Realtime, BlocksAllocateNothingWhateverHappensBetweenThem)
+// loading projects between them: the blocks neither allocate nor wait.
+TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensBetweenThem)
 {
     ActivePlugin p;
     ASSERT_TRUE (p.plugin.isLoaded());
@@ -54,38 +54,43 @@ TEST (Realtime, BlocksAllocateNothingWhateverHappensBetweenThem)
     blocks.push_back (std::move (silent));
     const std::string chunks[] = { settingsChunk ({ { Settings::chanOutChord, 5 }, { Settings::chanOutSolo, 6 }, { Settings::splitPoint, 60 } }),
                                    settingsChunk ({ { Settings::chanOutChord, 1 }, { Settings::chanOutSolo, 2 }, { Settings::splitPoint, 48 } }) };
-    size_t allocations = 0;
 
-    for (int i = -2000; i < 20000; ++i) // the first 2000 warm up
-    {
-        VstEvents* events = blocks[(size_t) (i + 2000) % blocks.size()].get();
-        if (i % 7 == 0)
-            p.plugin.dispatch (effSetBypass, 0, (i / 7) % 2);
-        if (i % 11 == 0)
-        {
-            auto& chunk = chunks[(size_t) (i / 11) % 2];
-            p.plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), const_cast<char*> (chunk.data()));
-        }
-
-        AllocationCounter counter;
-        p.plugin.dispatch (effProcessEvents, 0, 0, events);
-        p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
-        if (i >= 0)
-            allocations += counter.count();
-    }
-
-    EXPECT_EQ (allocations, 0u);
+    expectRealtimeBlocks (
+        2000, 20000, [&] (int i) {
+            if (i % 7 == 0)
+                p.plugin.dispatch (effSetBypass, 0, (i / 7) % 2);
+            if (i % 11 == 0)
+            {
+                auto& chunk = chunks[(size_t) (i / 11) % 2];
+                p.plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), const_cast<char*> (chunk.data()));
+            } },
+        [&] (int i) {
+            p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i + 2000) % blocks.size()].get());
+            p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
+        });
     EXPECT_GT (p.plugin.getNumProcessEventsCalls(), 10000);
 }
 
-TEST (Realtime, CounterSeesThePluginsOwnAllocations)
+// The counter itself: it sees the plug-in's own allocations outside the audio
+// path (saving the state makes a chunk), and locks and kernel calls.
+TEST (Realtime, CounterSeesAllocationsLocksAndKernelCalls)
 {
-    // Outside the audio path the plug-in does allocate: saving the state makes a chunk.
     ActivePlugin p;
     void* data = nullptr;
     AllocationCounter counter;
     EXPECT_GT (p.plugin.dispatch (effGetChunk, 0, 0, &data), 0);
     EXPECT_GE (counter.count(), 1u);
+
+    if (AllocationCounter::countsBlockingCalls())
+    {
+        AllocationCounter blocking;
+        std::mutex m;
+        m.lock();
+        m.unlock();
+        std::this_thread::sleep_for (std::chrono::microseconds (1));
+        EXPECT_EQ (blocking.mutexLocks(), 1u);
+        EXPECT_GE (blocking.blockingCalls(), 1u);
+    }
 }
 
 TEST (Soak, ThousandLifecycles)
