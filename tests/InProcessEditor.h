@@ -9,10 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 #if defined(_WIN32)
@@ -94,7 +91,6 @@ struct HostWindows
 };
 
 inline std::pair<int, int> sizeOf (const HostWindows& windows, Window w) { return windows.host.sizeOf (w); }
-inline bool haveDisplay() { return std::getenv ("DISPLAY") != nullptr; }
 #endif
 
 /** The adapter with its editor open in the host's container window. */
@@ -118,12 +114,8 @@ struct OpenEditor : InProcessAdapter
 #if defined(_WIN32)
         win32::pump (milliseconds, [this] { dispatch (effEditIdle); });
 #else
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
-        do
-        {
-            dispatch (effEditIdle);
-            std::this_thread::sleep_for (std::chrono::milliseconds (20));
-        } while (std::chrono::steady_clock::now() < end);
+        idleFor (
+            milliseconds, [this] { dispatch (effEditIdle); }, 20);
 #endif
     }
 

@@ -7,9 +7,27 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <thread>
 #include <utility>
 #include <vector>
+
+inline bool haveDisplay() { return std::getenv ("DISPLAY") != nullptr; }
+
+/** A host's idle loop: `idle` every `period` milliseconds for the given time, and once at its end. */
+template <typename Idle>
+void idleFor (int milliseconds, Idle&& idle, int period = 33)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
+    while (std::chrono::steady_clock::now() < end)
+    {
+        idle();
+        std::this_thread::sleep_for (std::chrono::milliseconds (period));
+    }
+    idle();
+}
 
 class HostWindow
 {

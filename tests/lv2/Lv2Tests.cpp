@@ -13,10 +13,8 @@
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>
 
-#include <chrono>
 #include <cmath>
 #include <dlfcn.h>
-#include <thread>
 
 namespace
 {
@@ -239,12 +237,7 @@ struct OpenUi
     /** Idles the UI at about 30 Hz for the given time, as hosts do. */
     void idle (int milliseconds)
     {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
-        do
-        {
-            EXPECT_EQ (idleInterface->idle (handle), 0);
-            std::this_thread::sleep_for (std::chrono::milliseconds (33));
-        } while (std::chrono::steady_clock::now() < end);
+        idleFor (milliseconds, [this] { EXPECT_EQ (idleInterface->idle (handle), 0); });
     }
 
     const LV2UI_Descriptor& descriptor;
@@ -256,7 +249,7 @@ struct OpenUi
 
 TEST (Lv2Ui, ShowsPlayingInTheHostWindowAndCloses)
 {
-    if (std::getenv ("DISPLAY") == nullptr)
+    if (! haveDisplay())
         GTEST_SKIP() << "needs a display (the test command runs under Xvfb)";
 
     const auto* descriptor = uiDescriptor();

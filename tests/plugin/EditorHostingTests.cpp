@@ -9,27 +9,14 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <thread>
 
 namespace
 {
-bool haveDisplay()
-{
-    return std::getenv ("DISPLAY") != nullptr;
-}
-
 /** Idles the editor at about 30 Hz for the given time, as Linux hosts do. */
 void idle (vsthost::Plugin& plugin, int milliseconds)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
-    while (std::chrono::steady_clock::now() < end)
-    {
-        plugin.dispatch (effEditIdle);
-        std::this_thread::sleep_for (std::chrono::milliseconds (33));
-    }
-    plugin.dispatch (effEditIdle);
+    idleFor (milliseconds, [&] { plugin.dispatch (effEditIdle); });
 }
 
 void showsPlaying (ActivePlugin& p);

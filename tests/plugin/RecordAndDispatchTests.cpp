@@ -228,16 +228,10 @@ TEST (Instances, TwoAreIndependentAndOutliveEachOther)
     EXPECT_NE (first->plugin.getEffect(), second.plugin.getEffect());
 
     loadSettings (first->plugin, { { Settings::chanOutSolo, 9 } });
-
-    vsthost::EventBlock melody;
-    melody.midi (0, 0x90, 72, 90);
-    EXPECT_EQ (shortEvents (first->run (&melody)), (std::vector<Short> { { 0, 0x98, 72, 90 } }));
-    EXPECT_EQ (shortEvents (second.run (&melody)), (std::vector<Short> { { 0, 0x91, 72, 90 } }));
+    EXPECT_EQ (first->play ({ { 0, 0x90, 72, 90 } }), (Shorts { { 0, 0x98, 72, 90 } }));
+    EXPECT_EQ (second.play ({ { 0, 0x90, 72, 90 } }), (Shorts { { 0, 0x91, 72, 90 } }));
 
     first.reset();
-
-    vsthost::EventBlock release;
-    release.midi (3, 0x80, 72, 0);
-    EXPECT_EQ (shortEvents (second.run (&release)), (std::vector<Short> { { 3, 0x81, 72, 0 } }));
+    EXPECT_EQ (second.play ({ { 3, 0x80, 72, 0 } }), (Shorts { { 3, 0x81, 72, 0 } }));
 }
 } // namespace
