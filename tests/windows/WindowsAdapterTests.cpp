@@ -2,7 +2,6 @@
 // has it: the frame window, the shared mouse-wheel hook, idling while the
 // mouse is held; the resize walk is in the tests both platforms share.
 
-#include "HostDetection.h"
 #include "InProcessEditor.h"
 #include "NativeWindows.h"
 
@@ -127,12 +126,5 @@ TEST (WindowsEditorWindow, HostIdlesWhileAMouseButtonIsHeldOverTheEditor)
     answers.idleCalls = 0;
     e.idle (600);
     EXPECT_EQ (answers.idleCalls, 0);
-}
-
-TEST (WindowsHostDetection, TheRunningExecutableDecides)
-{
-    const auto path = juce::File::getSpecialLocation (juce::File::hostApplicationPath).getFullPathName();
-    EXPECT_TRUE (path.endsWithIgnoreCase ("polyquinta_windows_adapter_tests.exe")) << path;
-    EXPECT_EQ (HostDetection::detectHostType(), HostDetection::HostType::none);
 }
 } // namespace
