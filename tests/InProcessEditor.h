@@ -108,14 +108,13 @@ struct OpenEditor : InProcessAdapter
         effect = nullptr;
     }
 
-    /** The host's message loop, idling the editor about every 20 ms. */
+    /** The host's message loop, idling the editor regularly. */
     void idle (int milliseconds)
     {
 #if defined(_WIN32)
         win32::pump (milliseconds, [this] { dispatch (effEditIdle); });
 #else
-        idleFor (
-            milliseconds, [this] { dispatch (effEditIdle); }, 20);
+        idleFor (milliseconds, [this] { dispatch (effEditIdle); });
 #endif
     }
 

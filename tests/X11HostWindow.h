@@ -16,15 +16,15 @@
 
 inline bool haveDisplay() { return std::getenv ("DISPLAY") != nullptr; }
 
-/** A host's idle loop: `idle` every `period` milliseconds for the given time, and once at its end. */
+/** A host's idle loop: `idle` at about 30 Hz for the given time, and once at its end. */
 template <typename Idle>
-void idleFor (int milliseconds, Idle&& idle, int period = 33)
+void idleFor (int milliseconds, Idle&& idle)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds (milliseconds);
     while (std::chrono::steady_clock::now() < end)
     {
         idle();
-        std::this_thread::sleep_for (std::chrono::milliseconds (period));
+        std::this_thread::sleep_for (std::chrono::milliseconds (33));
     }
     idle();
 }

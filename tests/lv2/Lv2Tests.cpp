@@ -189,15 +189,15 @@ TEST (Lv2, RunNeitherAllocatesNorWaits)
 {
     Instance p (256);
     ASSERT_TRUE (p.isLoaded());
-    expectRealtimeBlocks (
-        100, 5000, [&] (int i) {
-            if ((i & 3) == 0)
-                play (p, workedBlocks()[0].played);
-            else if ((i & 3) == 2)
-                p.midi (0, 0xb0, 123, 0).midi (1, 0x80, 36, 0).midi (1, 0x80, 40, 0).midi (1, 0x80, 43, 0).midi (2, 0x80, 72, 0);
-            p.enabled = (i & 8) != 0 ? 0.0f : 1.0f;
-            p.writeInput(); },
-        [&] (int) { p.process(); });
+    auto playAndBypass = [&] (int i) {
+        if ((i & 3) == 0)
+            play (p, workedBlocks()[0].played);
+        else if ((i & 3) == 2)
+            p.midi (0, 0xb0, 123, 0).midi (1, 0x80, 36, 0).midi (1, 0x80, 40, 0).midi (1, 0x80, 43, 0).midi (2, 0x80, 72, 0);
+        p.enabled = (i & 8) != 0 ? 0.0f : 1.0f;
+        p.writeInput();
+    };
+    expectRealtimeBlocks (100, 5000, playAndBypass, [&] (int) { p.process(); });
 }
 
 //==============================================================================

@@ -209,14 +209,14 @@ TEST (EditorHosting, AudioThreadNeitherAllocatesNorWaitsWhileTheEditorIdles)
     blocks[2].midi (1, 0x80, 72, 0).midi (1, 0x90, 76, 70).midi (30, 0xe0, 0, 64);
     blocks[3].midi (0, 0x80, 36, 0).midi (0, 0x80, 40, 0).midi (0, 0x80, 43, 0).midi (4, 0x80, 74, 0).midi (4, 0x80, 76, 0);
 
-    expectRealtimeBlocks (
-        400, 20000, [&] (int i) {
-            if ((i & 3) == 2)
-                p.plugin.dispatch (effSetBypass, 0, (i & 8) != 0); },
-        [&] (int i) {
-            p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i & 3)].get());
-            p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
-        });
+    auto bypassNowAndThen = [&] (int i) {
+        if ((i & 3) == 2)
+            p.plugin.dispatch (effSetBypass, 0, (i & 8) != 0);
+    };
+    expectRealtimeBlocks (400, 20000, bypassNowAndThen, [&] (int i) {
+        p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i & 3)].get());
+        p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
+    });
 
     done = true;
     gui.join();

@@ -55,19 +55,20 @@ TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensBetweenThem)
     const std::string chunks[] = { settingsChunk ({ { Settings::chanOutChord, 5 }, { Settings::chanOutSolo, 6 }, { Settings::splitPoint, 60 } }),
                                    settingsChunk ({ { Settings::chanOutChord, 1 }, { Settings::chanOutSolo, 2 }, { Settings::splitPoint, 48 } }) };
 
-    expectRealtimeBlocks (
-        2000, 20000, [&] (int i) {
-            if (i % 7 == 0)
-                p.plugin.dispatch (effSetBypass, 0, (i / 7) % 2);
-            if (i % 11 == 0)
-            {
-                auto& chunk = chunks[(size_t) (i / 11) % 2];
-                p.plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), const_cast<char*> (chunk.data()));
-            } },
-        [&] (int i) {
-            p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i + 2000) % blocks.size()].get());
-            p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
-        });
+    auto bypassAndLoad = [&] (int i) {
+        if (i % 7 == 0)
+            p.plugin.dispatch (effSetBypass, 0, (i / 7) % 2);
+        if (i % 11 == 0)
+        {
+            auto& chunk = chunks[(size_t) (i / 11) % 2];
+            p.plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), const_cast<char*> (chunk.data()));
+        }
+    };
+    auto process = [&] (int i) {
+        p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i + 2000) % blocks.size()].get());
+        p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
+    };
+    expectRealtimeBlocks (2000, 20000, bypassAndLoad, process);
     EXPECT_GT (p.plugin.getNumProcessEventsCalls(), 10000);
 }
 
