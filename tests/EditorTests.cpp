@@ -43,6 +43,9 @@ bool filledWith (const juce::Image& image, juce::Rectangle<int> area, juce::Colo
     return true;
 }
 
+// The four choice boxes and how many items each offers.
+const std::pair<const char*, int> boxes[] = { { "chordChannelBox", 16 }, { "soloChannelBox", 16 }, { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } };
+
 TEST (EditorLayout, ControlsAndTheirTexts)
 {
     myAudioProcessor p;
@@ -59,7 +62,7 @@ TEST (EditorLayout, ControlsAndTheirTexts)
     auto& keyboard = control<juce::MidiKeyboardComponent> (*editor, "midiKeyboard");
     EXPECT_EQ (std::make_pair (keyboard.getRangeStart(), keyboard.getRangeEnd()), std::make_pair (24, 127));
     EXPECT_EQ (keyboard.getLowestVisibleKey(), 24);
-    for (auto [name, items] : { std::pair ("chordChannelBox", 16), { "soloChannelBox", 16 }, { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } })
+    for (auto [name, items] : boxes)
         EXPECT_EQ (control<juce::ComboBox> (*editor, name).getNumItems(), items) << name;
 }
 
@@ -119,13 +122,13 @@ TEST (EditorLayout, BoxesShowEveryStoredValueOrNothingAndWriteNothing)
         juce::MemoryBlock before, after;
         p.getStateInformation (before);
         auto editor = editorFor (p);
-        editor->createComponentSnapshot (editor->getLocalBounds());
+        editor->createComponentSnapshot (editor->getLocalBounds()); // painted once, as on screen
         runMessageLoop (10);
         p.getStateInformation (after);
         EXPECT_EQ (before, after) << "showing the settings wrote one back";
         EXPECT_EQ (splitText (*editor), "48");
 
-        for (auto [name, items] : { std::pair ("chordChannelBox", 16), { "soloChannelBox", 16 }, { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } })
+        for (auto [name, items] : boxes)
             EXPECT_EQ (boxText (*editor, name), value >= 1 && value <= items ? juce::String (value) : juce::String()) << name << " " << value;
     }
 }

@@ -64,11 +64,12 @@ TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensBetweenThem)
             p.plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), const_cast<char*> (chunk.data()));
         }
     };
+    constexpr int warmUp = 2000;
     auto process = [&] (int i) {
-        p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i + 2000) % blocks.size()].get());
+        p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i + warmUp) % blocks.size()].get());
         p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
     };
-    expectRealtimeBlocks (2000, 20000, bypassAndLoad, process);
+    expectRealtimeBlocks (warmUp, 20000, bypassAndLoad, process);
     EXPECT_GT (p.plugin.getNumProcessEventsCalls(), 10000);
 }
 
