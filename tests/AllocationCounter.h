@@ -47,8 +47,12 @@ void expectRealtimeBlocks (int warmUp, int numBlocks, Between&& between, Process
         between (i);
         AllocationCounter counter;
         process (i);
-        if (i >= 0)
-            allocations += counter.count(), locks += counter.mutexLocks(), blockingCalls += counter.blockingCalls();
+        if (i < 0)
+            continue;
+
+        allocations += counter.count();
+        locks += counter.mutexLocks();
+        blockingCalls += counter.blockingCalls();
     }
 
     EXPECT_EQ (allocations, 0u);

@@ -5,6 +5,7 @@
 #include "PluginFixture.h"
 #include "RandomStream.h"
 
+#include <chrono>
 #include <mutex>
 #include <random>
 #include <thread>
