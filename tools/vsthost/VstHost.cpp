@@ -119,16 +119,21 @@ void EventBlock::clear()
 
 //==============================================================================
 Plugin::Plugin (const Library& library, HostBehaviour b)
+    : Plugin (library.getEntry(), b)
+{
+}
+
+Plugin::Plugin (MainProc entry, HostBehaviour b)
     : behaviour (b)
 {
     received.reserve (maxReceivedEvents);
     calls.reserve (maxRecordedCalls);
 
-    if (! library.isLoaded())
+    if (entry == nullptr)
         return;
 
     pluginBeingLoaded = this;
-    effect = library.getEntry() (callback);
+    effect = entry (callback);
     pluginBeingLoaded = nullptr;
 
     if (effect != nullptr)
@@ -184,6 +189,15 @@ int Plugin::countCalls (int32_t opcode) const
     for (auto& c : calls)
         n += c.opcode == opcode ? 1 : 0;
     return n;
+}
+
+HostCall Plugin::lastCall (int32_t opcode) const
+{
+    std::lock_guard<std::mutex> lock (callsLock);
+    for (auto c = calls.rbegin(); c != calls.rend(); ++c)
+        if (c->opcode == opcode)
+            return *c;
+    return { -1, 0, 0, 0.0f };
 }
 
 intptr_t VSTCALLBACK Plugin::callback (AEffect* e, int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)

@@ -73,6 +73,9 @@ public:
     EventBlock& sysex (int deltaFrames, std::vector<uint8_t> bytes);
     EventBlock& nullEntry();
 
+    /** The last record added, for a test to spoil as a careless host would. */
+    VstMidiSysexEvent& last() { return records.back()->storage; }
+
     /** The array to pass with effProcessEvents; valid while this block lives and is not changed. */
     VstEvents* get();
     int size() const noexcept { return (int) records.size(); }
@@ -95,6 +98,8 @@ class Plugin
 {
 public:
     Plugin (const Library& library, HostBehaviour behaviour = {});
+    /** An instance from an entry function linked into this process. */
+    Plugin (MainProc entry, HostBehaviour behaviour = {});
     ~Plugin();
 
     bool isLoaded() const noexcept { return effect != nullptr; }
@@ -118,6 +123,9 @@ public:
     void forgetReceivedEvents();
 
     int countCalls (int32_t opcode) const;
+
+    /** The plug-in's last call with this opcode ({ -1 } when it made none). */
+    HostCall lastCall (int32_t opcode) const;
 
     HostBehaviour behaviour;
 
