@@ -1,14 +1,15 @@
 // Turns bytes into what a careless or hostile host might hand over in a
-// session: event blocks with null entries, wrong sizes and odd counts, blocks
-// of any length, bypass and on/off toggles, foreign settings. The plug-in
-// must never crash and must only ever give back well-formed events.
+// session, through our own host: event blocks with null entries, wrong sizes
+// and odd counts, blocks of any length, bypass and on/off toggles, foreign
+// settings, and any request of the dispatcher. The plug-in must never crash
+// and must only ever give back well-formed events.
 
 #include "JuceVSTWrapper.h"
 #include "StateChunk.h"
+#include "VstHost.h"
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 extern "C" AEffect* VSTPluginMain (audioMasterCallback);
@@ -31,95 +32,96 @@ struct Input
     }
 };
 
-intptr_t VSTCALLBACK host (AEffect*, int32_t opcode, int32_t, intptr_t, void* ptr, float)
+/** An event block as the bytes say: null entries, records of any type, size
+    and position, dumps of any length behind any pointer, any count. */
+VstEvents* hostileEvents (Input& in, vsthost::EventBlock& block)
 {
-    if (opcode == audioMasterVersion)
-        return 2400;
+    const int entries = in.byte() % 40;
 
-    if (opcode == audioMasterProcessEvents)
+    for (int i = 0; i < entries; ++i)
     {
-        const auto* events = static_cast<const VstEvents*> (ptr);
+        const auto kind = in.byte() % 4;
 
-        for (int i = 0; i < events->numEvents; ++i)
+        if (kind == 0)
         {
-            const auto* e = eventSlots (events)[i];
-
-            if (e == nullptr || e->deltaFrames < 0)
-                __builtin_trap();
-
-            if (e->type == kVstMidiType)
-            {
-                if ((reinterpret_cast<const VstMidiEvent*> (e)->midiData[0] & 0x80) == 0)
-                    __builtin_trap();
-            }
-            else if (e->type == kVstSysExType)
-            {
-                const auto* s = reinterpret_cast<const VstMidiSysexEvent*> (e);
-                if (s->dumpBytes <= 4 || s->sysexDump == nullptr)
-                    __builtin_trap();
-                volatile char last = s->sysexDump[s->dumpBytes - 1]; // must be readable
-                (void) last;
-            }
-            else
-            {
-                __builtin_trap();
-            }
+            block.nullEntry();
+            continue;
         }
+
+        const auto type = kind == 3 ? (int32_t) in.byte() : (kind == 1 ? kVstMidiType : kVstSysExType);
+        const auto byteSize = in.int32();
+        const auto deltaFrames = in.byte() & 1 ? in.int32() : in.byte();
+
+        if (type == kVstSysExType)
+        {
+            std::vector<uint8_t> dump (in.byte() % 64);
+            for (auto& b : dump)
+                b = in.byte();
+            const auto length = (int32_t) dump.size();
+            block.sysex (deltaFrames, std::move (dump));
+            block.last().dumpBytes = in.byte() & 1 ? -(int32_t) in.byte() : length;
+            if (in.byte() % 8 == 0)
+                block.last().sysexDump = nullptr;
+        }
+        else
+        {
+            const auto b0 = in.byte(), b1 = in.byte(), b2 = in.byte(), b3 = in.byte();
+            block.midi (deltaFrames, b0, b1, b2, b3);
+        }
+
+        block.last().type = type;
+        block.last().byteSize = byteSize;
     }
 
-    return 0;
+    auto* events = block.get();
+    const auto count = (int8_t) in.byte();
+    events->numEvents = count < 0 ? count : std::min<int> (count, entries);
+    return events;
 }
 
-struct HostEventBlock
+/** Any request, with room enough behind every pointer for any record; values
+    that are pointers for some opcodes are pointers there. */
+void anyRequest (Input& in, vsthost::Plugin& plugin)
 {
-    std::vector<std::unique_ptr<VstMidiSysexEvent>> records;
-    std::vector<std::unique_ptr<char[]>> dumps;
-    std::vector<unsigned char> array;
+    static std::vector<unsigned char> memory (4096);
+    static VstSpeakerArrangement arrangements[2];
+    std::fill (memory.begin(), memory.end(), 0);
 
-    VstEvents* build (Input& in)
+    // Closing ends the session; opening the editor needs a window.
+    auto opcode = (int32_t) (in.byte() % 96) - 5;
+    if (opcode == effClose || opcode == effEditOpen)
+        opcode = effIdentify;
+
+    const auto index = in.int32();
+    auto value = (intptr_t) in.int32();
+    void* ptr = in.byte() % 4 != 0 ? memory.data() : nullptr;
+
+    if (opcode == effSetSpeakerArrangement)
     {
-        const int entries = in.byte() % 40;
-        array.assign (offsetof (VstEvents, events) + sizeof (VstEvent*) * (size_t) std::max (2, entries), 0);
-        auto* events = reinterpret_cast<VstEvents*> (array.data());
-
-        for (int i = 0; i < entries; ++i)
-        {
-            const auto kind = in.byte() % 4;
-
-            if (kind == 0)
-                continue; // a null entry
-
-            auto record = std::make_unique<VstMidiSysexEvent>();
-            std::memset (record.get(), 0, sizeof (VstMidiSysexEvent));
-            record->type = kind == 3 ? (int32_t) in.byte() : (kind == 1 ? kVstMidiType : kVstSysExType);
-            record->byteSize = in.int32();
-            record->deltaFrames = in.byte() & 1 ? in.int32() : in.byte();
-
-            if (record->type == kVstSysExType)
-            {
-                const int length = in.byte() % 64;
-                dumps.emplace_back (new char[(size_t) length + 1]);
-                for (int b = 0; b < length; ++b)
-                    dumps.back()[b] = (char) in.byte();
-                record->dumpBytes = in.byte() & 1 ? -(int32_t) in.byte() : length;
-                record->sysexDump = in.byte() % 8 == 0 ? nullptr : dumps.back().get();
-            }
-            else
-            {
-                auto* midi = reinterpret_cast<VstMidiEvent*> (record.get());
-                for (auto& b : midi->midiData)
-                    b = (char) in.byte();
-            }
-
-            eventSlots (events)[i] = reinterpret_cast<VstEvent*> (record.get());
-            records.push_back (std::move (record));
-        }
-
-        const auto count = (int8_t) in.byte();
-        events->numEvents = count < 0 ? count : std::min<int> (count, entries);
-        return events;
+        for (auto& a : arrangements)
+            a = { (int32_t) (int8_t) in.byte(), (int32_t) (in.byte() % 4) - 1, {} };
+        value = in.byte() & 1 ? (intptr_t) &arrangements[0] : 0;
+        ptr = in.byte() & 1 ? &arrangements[1] : nullptr;
     }
-};
+    else if (opcode == effGetSpeakerArrangement)
+        value = in.byte() & 1 ? (intptr_t) memory.data() : 0;
+    else if (opcode == effSetChunk)
+        value = (intptr_t) in.byte() * 16 - 16;
+
+    plugin.dispatch (opcode, index, value, ptr, (float) in.int32());
+}
+
+/** What a host receives must be what a host can read. */
+void expectWellFormed (const std::vector<vsthost::ReceivedEvent>& events)
+{
+    for (auto& e : events)
+    {
+        const bool wellFormed = e.deltaFrames >= 0
+                                && ((e.type == kVstMidiType && (e.midi[0] & 0x80) != 0) || (e.type == kVstSysExType && e.sysex.size() > 4));
+        if (! wellFormed)
+            __builtin_trap();
+    }
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
@@ -130,18 +132,14 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
     juce::ignoreUnused (framework);
 
     Input in { data, size };
-    AEffect* effect = VSTPluginMain (host);
+    vsthost::Plugin plugin (VSTPluginMain);
 
-    if (effect == nullptr)
+    if (! plugin.isLoaded())
         return 0;
 
-    auto dispatch = [&] (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt) {
-        return effect->dispatcher (effect, opcode, index, value, ptr, opt);
-    };
-
-    dispatch (effSetBlockSize, 0, 256, nullptr, 0.0f);
+    plugin.dispatch (effSetBlockSize, 0, 256);
     if (in.byte() & 1)
-        dispatch (effMainsChanged, 0, 1, nullptr, 0.0f);
+        plugin.dispatch (effMainsChanged, 0, 1);
 
     constexpr int maxFrames = 1024;
     std::vector<float> audio (4 * maxFrames);
@@ -151,25 +149,31 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 
     for (int steps = 0; ! in.empty() && steps < 64; ++steps)
     {
-        switch (in.byte() % 8)
+        // The last eight step values are dispatcher requests; the others keep
+        // the meaning the stored inputs were found with.
+        const auto step = in.byte();
+
+        switch (step >= 0xf8 ? 8 : step % 8)
         {
             case 0:
             case 1:
             case 2:
             {
-                HostEventBlock block;
-                dispatch (effProcessEvents, 0, 0, block.build (in), 0.0f);
+                vsthost::EventBlock block;
+                plugin.dispatch (effProcessEvents, 0, 0, hostileEvents (in, block));
                 break;
             }
             case 3:
             case 4:
-                effect->processReplacing (effect, inputs, in.byte() & 1 ? sharedOutputs : outputs, in.byte() * 4);
+                plugin.forgetReceivedEvents();
+                plugin.processReplacing (inputs, in.byte() & 1 ? sharedOutputs : outputs, in.byte() * 4);
+                expectWellFormed (plugin.getReceivedEvents());
                 break;
             case 5:
-                dispatch (effSetBypass, 0, in.byte() & 1, nullptr, 0.0f);
+                plugin.dispatch (effSetBypass, 0, in.byte() & 1);
                 break;
             case 6:
-                dispatch (effMainsChanged, 0, in.byte() & 1, nullptr, 0.0f);
+                plugin.dispatch (effMainsChanged, 0, in.byte() & 1);
                 break;
             case 7:
             {
@@ -179,12 +183,14 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
                 values[key] = in.int32();
                 juce::MemoryBlock chunk;
                 StateChunk::write (values, chunk);
-                dispatch (effSetChunk, 0, (intptr_t) chunk.getSize(), chunk.getData(), 0.0f);
+                plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.getSize(), chunk.getData());
                 break;
             }
+            default:
+                anyRequest (in, plugin);
+                break;
         }
     }
 
-    dispatch (effClose, 0, 0, nullptr, 0.0f);
     return 0;
 }
