@@ -9,11 +9,13 @@ namespace
 {
 struct Adapter : InProcessAdapter
 {
+    using InProcessAdapter::InProcessAdapter;
+
     void process (int numSamples = 512)
     {
         std::vector<float> a ((size_t) numSamples), b ((size_t) numSamples);
         float* channels[] = { a.data(), b.data() };
-        effect->processReplacing (effect, channels, channels, numSamples);
+        plugin.processReplacing (channels, channels, numSamples);
     }
 };
 
@@ -38,14 +40,13 @@ TEST (Adapter, ResumePreparesTheProcessor)
 TEST (Adapter, ProcessLevelAndThreadPriorityDecideNonRealtime)
 {
     {
-        answers = {};
-        answers.processLevel = kVstProcessLevelOffline;
-        Adapter offline;
+        vsthost::HostBehaviour offlineHost;
+        offlineHost.processLevel = kVstProcessLevelOffline;
+        Adapter offline (offlineHost);
         offline.dispatch (effMainsChanged, 0, 1);
         EXPECT_TRUE (offline.processor().isNonRealtime());
     }
 
-    answers = {};
     Adapter a;
     a.dispatch (effMainsChanged, 0, 1);
     EXPECT_FALSE (a.processor().isNonRealtime());

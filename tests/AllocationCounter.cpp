@@ -5,58 +5,29 @@
 #include <cerrno>
 #include <cstring>
 
-#if defined(_WIN32)
- #include <windows.h>
-#endif
-
 namespace
 {
-#if defined(_WIN32)
-// MinGW's thread_local is emulated and allocates on a thread's first use,
-// which would recurse into the counting forwarders: one counting thread at a time.
-std::atomic<DWORD> countingThread { 0 };
-std::atomic<std::size_t> allocations { 0 };
-
-inline void noteAllocation()
-{
-    if (countingThread.load (std::memory_order_relaxed) == GetCurrentThreadId())
-        ++allocations;
-}
-
-void setCounting (bool on) { countingThread = on ? GetCurrentThreadId() : 0; }
-#else
 thread_local bool counting = false;
-thread_local std::size_t allocations = 0;
+thread_local std::size_t allocations = 0, locksTaken = 0, blockingCallsMade = 0;
+
+void setCounting (bool on) { counting = on; }
 
 inline void noteAllocation()
 {
     if (counting)
         ++allocations;
 }
-
-void setCounting (bool on) { counting = on; }
-#endif
-
-#if ! defined(_WIN32)
-thread_local std::size_t locksTaken = 0, blockingCallsMade = 0;
-#else
-std::size_t locksTaken = 0, blockingCallsMade = 0;
-#endif
 
 [[maybe_unused]] inline void noteMutexLock()
 {
-#if ! defined(_WIN32)
     if (counting)
         ++locksTaken;
-#endif
 }
 
 [[maybe_unused]] inline void noteBlockingCall()
 {
-#if ! defined(_WIN32)
     if (counting)
         ++blockingCallsMade;
-#endif
 }
 } // namespace
 
@@ -84,121 +55,6 @@ const bool hooksInstalled = [] {
     __sanitizer_install_malloc_and_free_hooks (onMalloc, onFree);
     return true;
 }();
-} // namespace
-
-#elif defined(_WIN32)
-// Windows has no symbol interposition: the plug-in DLL and the test program
-// call the C runtime through their import tables, so the allocation entries
-// there are pointed at counting forwarders.
-namespace
-{
-using MallocFn = void*(__cdecl*) (std::size_t);
-using CallocFn = void*(__cdecl*) (std::size_t, std::size_t);
-using ReallocFn = void*(__cdecl*) (void*, std::size_t);
-using StrdupFn = char*(__cdecl*) (const char*);
-using HeapAllocFn = LPVOID (WINAPI*) (HANDLE, DWORD, SIZE_T);
-using HeapReAllocFn = LPVOID (WINAPI*) (HANDLE, DWORD, LPVOID, SIZE_T);
-
-MallocFn realMalloc;
-CallocFn realCalloc;
-ReallocFn realRealloc;
-StrdupFn realStrdup;
-HeapAllocFn realHeapAlloc;
-HeapReAllocFn realHeapReAlloc;
-
-// clang-format off
-void* __cdecl countingMalloc (std::size_t n) { noteAllocation(); return realMalloc (n); }
-void* __cdecl countingCalloc (std::size_t n, std::size_t size) { noteAllocation(); return realCalloc (n, size); }
-void* __cdecl countingRealloc (void* p, std::size_t n) { noteAllocation(); return realRealloc (p, n); }
-char* __cdecl countingStrdup (const char* s) { noteAllocation(); return realStrdup (s); }
-LPVOID WINAPI countingHeapAlloc (HANDLE h, DWORD f, SIZE_T n) { noteAllocation(); return realHeapAlloc (h, f, n); }
-LPVOID WINAPI countingHeapReAlloc (HANDLE h, DWORD f, LPVOID p, SIZE_T n) { noteAllocation(); return realHeapReAlloc (h, f, p, n); }
-// clang-format on
-
-void* replacementFor (const char* name)
-{
-    struct Entry
-    {
-        const char* name;
-        void* function;
-    };
-    static const Entry entries[] = {
-        { "malloc", (void*) countingMalloc },
-        { "calloc", (void*) countingCalloc },
-        { "realloc", (void*) countingRealloc },
-        { "_strdup", (void*) countingStrdup },
-        { "HeapAlloc", (void*) countingHeapAlloc },
-        { "HeapReAlloc", (void*) countingHeapReAlloc },
-    };
-
-    for (auto& e : entries)
-        if (std::strcmp (e.name, name) == 0)
-            return e.function;
-
-    return nullptr;
-}
-
-void patchImports (HMODULE module)
-{
-    if (module == nullptr)
-        return;
-
-    auto* base = reinterpret_cast<unsigned char*> (module);
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*> (base);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*> (base + dos->e_lfanew);
-    const auto& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-
-    if (dir.VirtualAddress == 0)
-        return;
-
-    for (auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*> (base + dir.VirtualAddress); d->Name != 0; ++d)
-    {
-        if (d->OriginalFirstThunk == 0)
-            continue;
-
-        auto* names = reinterpret_cast<const IMAGE_THUNK_DATA*> (base + d->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*> (base + d->FirstThunk);
-
-        for (; names->u1.AddressOfData != 0; ++names, ++slots)
-        {
-            if (IMAGE_SNAP_BY_ORDINAL (names->u1.Ordinal))
-                continue;
-
-            const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*> (base + names->u1.AddressOfData);
-
-            if (auto* replacement = replacementFor ((const char*) byName->Name))
-            {
-                DWORD old = 0;
-                VirtualProtect (&slots->u1.Function, sizeof (slots->u1.Function), PAGE_READWRITE, &old);
-                slots->u1.Function = (ULONG_PTR) replacement;
-                VirtualProtect (&slots->u1.Function, sizeof (slots->u1.Function), old, &old);
-            }
-        }
-    }
-}
-
-void patchLoadedModules()
-{
-    static bool initialised = false;
-
-    if (! initialised)
-    {
-        initialised = true;
-        const auto crt = GetModuleHandleA ("msvcrt.dll");
-        const auto kernel = GetModuleHandleA ("kernel32.dll");
-        realMalloc = (MallocFn) (void*) GetProcAddress (crt, "malloc");
-        realCalloc = (CallocFn) (void*) GetProcAddress (crt, "calloc");
-        realRealloc = (ReallocFn) (void*) GetProcAddress (crt, "realloc");
-        realStrdup = (StrdupFn) (void*) GetProcAddress (crt, "_strdup");
-        realHeapAlloc = (HeapAllocFn) (void*) GetProcAddress (kernel, "HeapAlloc");
-        realHeapReAlloc = (HeapReAllocFn) (void*) GetProcAddress (kernel, "HeapReAlloc");
-        patchImports (GetModuleHandleA (nullptr));
-    }
-
-    // The plug-in is loaded later than the program starts, and may be loaded
-    // again: patch it whenever a count begins (patching twice is harmless).
-    patchImports (GetModuleHandleA ("Polyquinta.dll"));
-}
 } // namespace
 
 #else
@@ -282,9 +138,6 @@ exported int sem_post (sem_t* s) { noteBlockingCall(); return real().sem_post (s
 
 AllocationCounter::AllocationCounter() : start (allocations), startLocks (locksTaken), startBlocking (blockingCallsMade)
 {
-#if defined(_WIN32) && ! POLYQUINTA_SANITIZED_ALLOCATOR
-    patchLoadedModules();
-#endif
     setCounting (true);
 }
 
@@ -310,7 +163,7 @@ std::size_t AllocationCounter::blockingCalls() const
 
 bool AllocationCounter::countsBlockingCalls()
 {
-#if defined(_WIN32) || POLYQUINTA_SANITIZED_ALLOCATOR
+#if POLYQUINTA_SANITIZED_ALLOCATOR
     return false;
 #else
     return true;

@@ -10,8 +10,9 @@
     counted by replacing malloc and friends in the test binary (or through the
     sanitizers' allocation hooks, when a sanitizer owns the allocator); the
     other calls by replacing them in the test binary, which exports them to
-    the plug-in it loads. Where a sanitizer intercepts those calls itself, or
-    on Windows, only allocations are counted. */
+    the plug-in it loads. Where a sanitizer intercepts those calls itself,
+    only allocations are counted. Linux: the audio path is the same code on
+    every platform, so it is counted once. */
 class AllocationCounter
 {
 public:

@@ -46,26 +46,6 @@ bool filledWith (const juce::Image& image, juce::Rectangle<int> area, juce::Colo
 // The four choice boxes and how many items each offers.
 const std::pair<const char*, int> boxes[] = { { "chordChannelBox", 16 }, { "soloChannelBox", 16 }, { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } };
 
-TEST (EditorLayout, ControlsAndTheirTexts)
-{
-    myAudioProcessor p;
-    auto editor = editorFor (p);
-    EXPECT_EQ (editor->getBounds(), juce::Rectangle<int> (0, 0, 996, 250));
-
-    const std::pair<const char*, const char*> captions[] = {
-        { "chordChannelLabel", "MIDI channel out chord" }, { "soloChannelLabel", "MIDI channel out solo" }, { "splitPointTitle", "Splitpoint" }, { "ccHarmonyLabel", "CC Harmony on/off" }, { "maxVoicesLabel", "Max. Solo voices" }
-    };
-    for (auto [name, text] : captions)
-        EXPECT_EQ (control<juce::Label> (*editor, name).getText(), text) << name;
-    EXPECT_EQ (control<juce::TextButton> (*editor, "learnButton").getButtonText(), "Learn");
-
-    auto& keyboard = control<juce::MidiKeyboardComponent> (*editor, "midiKeyboard");
-    EXPECT_EQ (std::make_pair (keyboard.getRangeStart(), keyboard.getRangeEnd()), std::make_pair (24, 127));
-    EXPECT_EQ (keyboard.getLowestVisibleKey(), 24);
-    for (auto [name, items] : boxes)
-        EXPECT_EQ (control<juce::ComboBox> (*editor, name).getNumItems(), items) << name;
-}
-
 // The chord (red) and solo (blue) bars under the keyboard, at their exact
 // rectangles, for splits on and off the keyboard and a foreign state's values.
 TEST (EditorLayout, SplitBarsAtTheirExactRectangles)
@@ -82,10 +62,7 @@ TEST (EditorLayout, SplitBarsAtTheirExactRectangles)
         { 24, {}, { 10, 229, 976, 10 } },
         { 127, { 10, 229, 960, 10 }, { 970, 229, 16, 10 } },
         { 12, {}, wholeSolo },
-        { 11, {}, wholeSolo },
-        { 0, {}, wholeSolo },
         { -1, {}, wholeSolo },
-        { -13, {}, wholeSolo },
         { INT32_MIN, {}, wholeSolo },
         { 128, wholeChord, {} },
         { INT32_MAX, wholeChord, {} },

@@ -15,10 +15,10 @@ TEST (EditorWindow, ResizedByTheHostOrByHand)
 
     for (bool hostSizes : { false, true })
     {
-        answers = {};
-        answers.canSizeWindow = hostSizes;
-        answers.sizeWindowAnswer = hostSizes ? 1 : 0;
-        OpenEditor e;
+        vsthost::HostBehaviour host;
+        host.canSizeWindow = hostSizes;
+        host.sizeWindowAnswer = hostSizes ? 1 : 0;
+        OpenEditor e (host);
         ASSERT_NE (e.wrapper().getEditorWrapper(), nullptr);
         const auto frameBefore = sizeOf (e.windows, e.windows.frame);
         ASSERT_EQ (sizeOf (e.windows, e.windows.container), (std::pair<int, int> { 996, 250 }));
@@ -26,11 +26,12 @@ TEST (EditorWindow, ResizedByTheHostOrByHand)
         e.editor().setSize (800, 200);
         e.idle (50);
 
-        EXPECT_EQ (answers.sizeWindowCalls, hostSizes ? 1 : 0);
+        EXPECT_EQ (e.plugin.countCalls (audioMasterSizeWindow), hostSizes ? 1 : 0);
         EXPECT_EQ (e.wrapper().getEditorWrapper()->getWidth(), 800);
         if (hostSizes)
         {
-            EXPECT_EQ (std::make_pair (answers.lastWidth, answers.lastHeight), std::make_pair (800, 200));
+            const auto asked = e.plugin.lastCall (audioMasterSizeWindow);
+            EXPECT_EQ (std::make_pair (asked.index, (int) asked.value), std::make_pair (800, 200));
             EXPECT_EQ (sizeOf (e.windows, e.windows.container), (std::pair<int, int> { 996, 250 }));
             EXPECT_EQ (sizeOf (e.windows, e.windows.frame), frameBefore);
         }
@@ -50,7 +51,6 @@ TEST (EditorWindow, FetchedChunkIsFreedByTheTimerOnceTheEditorWasOpened)
     if (! haveDisplay())
         GTEST_SKIP();
 
-    answers = {};
     {
         // Never opened: the chunk stays until the next request.
         InProcessAdapter a;
@@ -78,7 +78,6 @@ TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
     // A host known to send editor requests from another thread.
     HostDetection::setHostPathSource ([] { return juce::String ("C:\\Steinberg\\WaveLab 7\\WaveLab7.exe"); });
     {
-        answers = {};
         InProcessAdapter a;
         std::thread gui ([&] {
             ERect* rect = nullptr;

@@ -3,51 +3,12 @@
 // Drives a processor through its block function and reads back what it sent,
 // as a host adapter would.
 
+#include "Events.h"
 #include "myAudioProcessor.h"
 
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <vector>
-
-struct Event
-{
-    int position = 0;
-    std::vector<juce::uint8> bytes;
-
-    bool operator== (const Event& other) const { return position == other.position && bytes == other.bytes; }
-};
-
-inline std::ostream& operator<< (std::ostream& os, const Event& e)
-{
-    os << "@" << e.position << " [";
-    for (size_t i = 0; i < e.bytes.size(); ++i)
-        os << (i ? " " : "") << juce::String::toHexString ((int) e.bytes[i]).paddedLeft ('0', 2);
-    return os << "]";
-}
-
-using Events = std::vector<Event>;
-
-// Message builders; channels are 1..16 as a musician counts them.
-inline Event on (int channel, int note, int velocity, int position = 0)
-{
-    return { position, { (juce::uint8) (0x90 + channel - 1), (juce::uint8) note, (juce::uint8) velocity } };
-}
-
-inline Event off (int channel, int note, int velocity = 0, int position = 0)
-{
-    return { position, { (juce::uint8) (0x80 + channel - 1), (juce::uint8) note, (juce::uint8) velocity } };
-}
-
-inline Event cc (int channel, int controller, int value, int position = 0)
-{
-    return { position, { (juce::uint8) (0xb0 + channel - 1), (juce::uint8) controller, (juce::uint8) value } };
-}
-
-inline Event pb (int channel, int position = 0)
-{
-    return { position, { (juce::uint8) (0xe0 + channel - 1), 0x00, 0x40 } };
-}
 
 inline juce::MidiBuffer toBuffer (const Events& events)
 {

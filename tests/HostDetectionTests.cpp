@@ -27,17 +27,4 @@ TEST (HostDetection, FirstMatchingRowOnFileNameOrPathDecides)
     EXPECT_FALSE (HostDetection::needsMessageThreadCorrection (HostType::Reaper));
     EXPECT_TRUE (HostDetection::needsMessageThreadCorrection (HostType::SteinbergWavelab7));
 }
-
-TEST (HostDetection, WorkedOutOnceFromTheSubstitutedPath)
-{
-    int asked = 0;
-    HostDetection::setHostPathSource ([&] { ++asked; return juce::String ("C:\\Steinberg\\WAVELAB 6\\Wavelab6.exe"); });
-
-    EXPECT_EQ (HostDetection::detectHostType(), HostType::SteinbergWavelab6);
-    EXPECT_EQ (HostDetection::detectHostType(), HostType::SteinbergWavelab6);
-    EXPECT_EQ (asked, 1);
-
-    HostDetection::setHostPathSource (nullptr);
-    EXPECT_EQ (HostDetection::detectHostType(), HostType::none); // this test program
-}
 } // namespace

@@ -4,8 +4,12 @@
 // its own, read back pixel by pixel, clicked as the X server would deliver it.
 // The thread that made it uses it.
 
+#include "Colour.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
@@ -75,14 +79,6 @@ public:
         return result;
     }
 
-    struct Colour
-    {
-        int r, g, b;
-        bool isRed() const { return r > 200 && g < 60 && b < 60; }
-        bool isBlue() const { return b > 200 && r < 60 && g < 60; }
-        bool isGreen() const { return g > 100 && r < 60 && b < 60; }
-    };
-
     Colour colourAt (int x, int y) const
     {
         XSync (display, False);
@@ -150,3 +146,22 @@ inline int keyCentreX (int note)
 }
 
 constexpr int keyY = 218, barY = 233;
+
+/** The editor at the window's corner shows the worked block's first block:
+    the melody and a voice down, the bars of split point 48, harmony on. */
+inline void expectShowsTheWorkedChord (const HostWindow& host)
+{
+    EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed()); // the melody
+    EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed()); // a voice
+    EXPECT_FALSE (host.colourAt (keyCentreX (62), keyY).isRed());
+    EXPECT_TRUE (host.colourAt (100, barY).isRed()); // chord bar up to the split key
+    EXPECT_TRUE (host.colourAt (240, barY).isBlue()); // solo bar from 48
+    EXPECT_TRUE (host.colourAt (740, 90).isGreen()); // harmony on
+}
+
+/** The bars once key 60 is the split point. */
+inline void expectSplitAt60 (const HostWindow& host)
+{
+    EXPECT_TRUE (host.colourAt (300, barY).isRed());
+    EXPECT_TRUE (host.colourAt (350, barY).isBlue());
+}

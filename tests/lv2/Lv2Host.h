@@ -6,6 +6,7 @@
 // it, so that the same checkers and note ledger read both formats.
 // One thread per instance; the URID map may be shared.
 
+#include "Events.h"
 #include "VstHost.h"
 
 #include <lilv/lilv.h>
@@ -118,25 +119,37 @@ public:
     LilvInstance* lilvInstance() const { return instance; }
     LV2_Handle handle() const { return lilv_instance_get_handle (instance); }
 
-    /** The host stops and starts processing, as on a change of the audio set-up. */
-    void restart()
+    // What a host does between blocks: the enabled port, stopping and starting
+    // processing (as on a change of the audio set-up), a state restore.
+    void bypass (bool on) { enabled = on ? 0.0f : 1.0f; }
+    void restartPlayback()
     {
         lilv_instance_deactivate (instance);
         lilv_instance_activate (instance);
     }
+    void load (const std::string& elements) { restoreSettings ("<Root>" + elements + "</Root>"); }
 
     /** Adds an event to the next block: MIDI bytes, or of `type` when given. */
-    Instance& event (int64_t frames, std::vector<uint8_t> bytes, const char* type = LV2_MIDI__MidiEvent)
+    Instance& event (int64_t frames, const std::vector<uint8_t>& bytes, const char* type = LV2_MIDI__MidiEvent)
     {
-        pending.push_back ({ frames, Urids::get().map (type), std::move (bytes) });
+        std::vector<uint8_t> e (sizeof (LV2_Atom_Event));
+        *reinterpret_cast<LV2_Atom_Event*> (e.data()) = { { frames }, { (uint32_t) bytes.size(), Urids::get().map (type) } };
+        e.insert (e.end(), bytes.begin(), bytes.end());
+        pending.push_back (std::move (e));
         return *this;
     }
 
-    Instance& midi (int64_t frames, uint8_t status, uint8_t data1 = 0, uint8_t data2 = 0) { return event (frames, { status, data1, data2 }); }
-
-    /** Runs one block with the pending events; the plug-in's output as the VST host would report it. */
-    const std::vector<vsthost::ReceivedEvent>& run()
+    Instance& queue (const Events& events)
     {
+        for (auto& e : events)
+            event (e.position, e.bytes);
+        return *this;
+    }
+
+    /** Runs one block with the pending events and these; the plug-in's output as the VST host would report it. */
+    const std::vector<vsthost::ReceivedEvent>& run (const Events& events = {})
+    {
+        queue (events);
         writeInput();
         process();
         return readOutput();
@@ -153,18 +166,9 @@ public:
     LV2_Atom_Sequence* writeInput()
     {
         auto* seq = reinterpret_cast<LV2_Atom_Sequence*> (inputBuffer.data());
-        seq->atom = { sizeof (LV2_Atom_Sequence_Body), Urids::get().map (LV2_ATOM__Sequence) };
-        seq->body = { 0, 0 };
-
+        *seq = { { sizeof (LV2_Atom_Sequence_Body), Urids::get().map (LV2_ATOM__Sequence) }, { 0, 0 } };
         for (auto& e : pending)
-        {
-            auto* ev = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<uint8_t*> (&seq->body) + seq->atom.size);
-            ev->time.frames = e.frames;
-            ev->body = { (uint32_t) e.bytes.size(), e.type };
-            std::copy (e.bytes.begin(), e.bytes.end(), reinterpret_cast<uint8_t*> (ev + 1));
-            seq->atom.size += lv2_atom_pad_size ((uint32_t) (sizeof (LV2_Atom_Event) + e.bytes.size()));
-        }
-
+            lv2_atom_sequence_append_event (seq, (uint32_t) (inputBuffer.size() * 8 - sizeof (LV2_Atom)), reinterpret_cast<const LV2_Atom_Event*> (e.data()));
         pending.clear();
         return seq;
     }
@@ -222,13 +226,6 @@ public:
     std::vector<float>& audioPort (int index) { return audio[(size_t) index]; }
 
 private:
-    struct Pending
-    {
-        int64_t frames;
-        LV2_URID type;
-        std::vector<uint8_t> bytes;
-    };
-
     struct Stored
     {
         std::string value;
@@ -251,7 +248,7 @@ private:
     std::vector<uint64_t> inputBuffer = std::vector<uint64_t> (1 << 14); // 128 KiB, 8-byte aligned
     std::vector<uint64_t> outputBuffer = std::vector<uint64_t> ((1 << 16) / 8 + 1);
     std::vector<std::vector<float>> audio;
-    std::vector<Pending> pending;
+    std::vector<std::vector<uint8_t>> pending; // whole atom events
     std::vector<vsthost::ReceivedEvent> received;
 };
 } // namespace lv2host

@@ -20,12 +20,6 @@ namespace
 {
 using lv2host::Instance;
 
-void play (Instance& p, const Shorts& events)
-{
-    for (auto& e : events)
-        p.midi (e.position, e.status, e.data1, e.data2);
-}
-
 TEST (Lv2, WorkedBlockAudioAndBypass)
 {
     for (bool offerBlockSize : { true, false })
@@ -38,18 +32,14 @@ TEST (Lv2, WorkedBlockAudioAndBypass)
                 p.audioPort (c)[(size_t) i] = std::sin (0.01f * (float) i) * (c == 0 ? 0.5f : -0.25f);
 
         for (auto& block : workedBlocks())
-        {
-            play (p, block.played);
-            EXPECT_EQ (shortEvents (p.run()), block.answered);
-        }
+            EXPECT_EQ (received (p.run (block.played)), block.answered);
 
         for (int c = 0; c < 2; ++c)
             EXPECT_EQ (p.audioPort (2 + c), p.audioPort (c));
 
         // The host's bypass through the enabled port: the voices stop, events pass unchanged.
-        p.enabled = 0.0f;
-        p.midi (5, 0x90, 76, 70);
-        EXPECT_EQ (shortEvents (p.run()), (Shorts { { 0, 0x81, 64, 0 }, { 0, 0x81, 67, 0 }, { 0, 0x81, 72, 0 }, { 5, 0x90, 76, 70 } }));
+        p.bypass (true);
+        EXPECT_EQ (received (p.run ({ on (1, 76, 70, 5) })), notes (2, { 64, 67, 72 }, 0, true) + Events { on (1, 76, 70, 5) });
     }
 }
 
@@ -61,12 +51,12 @@ TEST (Lv2, HostileSequencesAndTimes)
     {
         const char* name;
         std::vector<std::pair<int64_t, std::vector<uint8_t>>> events;
-        Shorts expected;
+        Events expected;
     };
     const Case cases[] = {
-        { "at the edges and past the end", { { 0, { 0x90, 72, 90 } }, { 63, { 0x80, 72, 0 } }, { 64, { 0x90, 74, 90 } }, { 1LL << 40, { 0x80, 74, 0 } } }, { { 0, 0x91, 72, 90 }, { 63, 0x81, 72, 0 }, { 63, 0x91, 74, 90 }, { 63, 0x81, 74, 0 } } },
-        { "negative and going back in time", { { -5, { 0x90, 72, 90 } }, { 30, { 0x90, 74, 90 } }, { 10, { 0x80, 74, 0 } } }, { { 0, 0x91, 72, 90 }, { 30, 0x91, 74, 90 }, { 30, 0x81, 74, 0 } } },
-        { "empty, cut and status-less events", { { 1, {} }, { 2, { 0x90 } }, { 3, { 0x40, 0x40 } }, { 4, { 0x90, 75, 60, 0x99, 0x99 } } }, { { 4, 0x91, 75, 60 } } },
+        { "at the edges and past the end", { { 0, { 0x90, 72, 90 } }, { 63, { 0x80, 72, 0 } }, { 64, { 0x90, 74, 90 } }, { 1LL << 40, { 0x80, 74, 0 } } }, { on (2, 72, 90), off (2, 72, 0, 63), on (2, 74, 90, 63), off (2, 74, 0, 63) } },
+        { "negative and going back in time", { { -5, { 0x90, 72, 90 } }, { 30, { 0x90, 74, 90 } }, { 10, { 0x80, 74, 0 } } }, { on (2, 72, 90), on (2, 74, 90, 30), off (2, 74, 0, 30) } },
+        { "empty, cut and status-less events", { { 1, {} }, { 2, { 0x90 } }, { 3, { 0x40, 0x40 } }, { 4, { 0x90, 75, 60, 0x99, 0x99 } } }, { on (2, 75, 60, 4) } },
     };
 
     for (const auto& c : cases)
@@ -74,17 +64,17 @@ TEST (Lv2, HostileSequencesAndTimes)
         Instance p (64);
         for (auto& [frames, bytes] : c.events)
             p.event (frames, bytes);
-        EXPECT_EQ (shortEvents (p.run()), c.expected) << c.name;
+        EXPECT_EQ (received (p.run()), c.expected) << c.name;
     }
 
     // An event of another type is passed over; one whose size runs past the sequence ends the reading.
     Instance p (64);
-    p.event (0, { 1, 2, 3, 4 }, LV2_ATOM__Int).midi (1, 0x90, 72, 90).midi (2, 0x90, 74, 90);
+    p.event (0, { 1, 2, 3, 4 }, LV2_ATOM__Int).queue ({ on (1, 72, 90, 1), on (1, 74, 90, 2) });
     auto* seq = p.writeInput();
     auto* last = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<uint8_t*> (&seq->body) + sizeof (LV2_Atom_Sequence_Body) + 2 * 24);
     last->body.size = 0xfffffff0u;
     p.process();
-    EXPECT_EQ (shortEvents (p.readOutput()), (Shorts { { 1, 0x91, 72, 90 } }));
+    EXPECT_EQ (received (p.readOutput()), (Events { on (2, 72, 90, 1) }));
 }
 
 // What does not fit the host's output buffer goes out at the start of the
@@ -93,14 +83,13 @@ TEST (Lv2, OutputBeyondTheHostsRoomWaitsForTheNextBlock)
 {
     Instance p;
     p.outputRoom = 4; // not even room for the sequence's header
-    play (p, workedBlocks()[0].played);
-    EXPECT_TRUE (p.run().empty());
+    EXPECT_TRUE (p.run (workedBlocks()[0].played).empty());
     p.outputRoom = 8 + 3 * 24; // room for three events
-    Shorts all;
+    Events all;
 
     for (int block = 0; block < 4; ++block)
     {
-        const auto events = shortEvents (p.run());
+        const auto events = received (p.run());
         EXPECT_LE (events.size(), 3u);
         EXPECT_LE (p.output().atom.size, 8u + 3 * 24);
         all.insert (all.end(), events.begin(), events.end());
@@ -113,31 +102,13 @@ TEST (Lv2, OutputBeyondTheHostsRoomWaitsForTheNextBlock)
     EXPECT_EQ (all, expected);
 }
 
-/** Plays the shared random streams through one LV2 instance: bypass is the
-    enabled port, a restart is deactivate and activate, a load is a state restore. */
-struct Lv2StreamPlayer
-{
-    Lv2StreamPlayer() : p (64) {}
-
-    void press (int key, int position = 0, uint8_t velocity = 100) { p.midi (position, 0x90 | keyboardChannel, (uint8_t) key, velocity); }
-    void release (int key, int position = 0) { p.midi (position, 0x80 | keyboardChannel, (uint8_t) key, 0); }
-    void controller (int number, int value, uint8_t ch) { p.midi (0, 0xb0 | ch, (uint8_t) number, (uint8_t) value); }
-    void bypass (bool on) { p.enabled = on ? 0.0f : 1.0f; }
-    void restartPlayback() { p.restart(); }
-    void load (const std::string& elements) { p.restoreSettings ("<Root>" + elements + "</Root>"); }
-    void runBlock() { ledger.take (p.run(), blocks++); }
-
-    Instance p;
-    vsthost::NoteLedger ledger;
-    int blocks = 0;
-};
-
 TEST (Lv2, NeverStuckInRandomStreams)
 {
     for (unsigned seed = 1; seed <= 200 && ! HasFailure(); ++seed)
     {
-        Lv2StreamPlayer s;
-        ASSERT_TRUE (s.p.isLoaded());
+        // Bypass is the enabled port, a restart deactivate and activate, a load a state restore.
+        StreamPlayer<Instance> s (64);
+        ASSERT_TRUE (s.format.isLoaded());
         expectNothingStuck (s, seed);
     }
 }
@@ -191,9 +162,9 @@ TEST (Lv2, RunNeitherAllocatesNorWaits)
     ASSERT_TRUE (p.isLoaded());
     auto playAndBypass = [&] (int i) {
         if ((i & 3) == 0)
-            play (p, workedBlocks()[0].played);
+            p.queue (workedBlocks()[0].played);
         else if ((i & 3) == 2)
-            p.midi (0, 0xb0, 123, 0).midi (1, 0x80, 36, 0).midi (1, 0x80, 40, 0).midi (1, 0x80, 43, 0).midi (2, 0x80, 72, 0);
+            p.queue (Events { cc (1, 123, 0) } + notes (1, { 36, 40, 43, 72 }, 0, true));
         p.enabled = (i & 8) != 0 ? 0.0f : 1.0f;
         p.writeInput();
     };
@@ -271,21 +242,16 @@ TEST (Lv2Ui, ShowsPlayingInTheHostWindowAndCloses)
         EXPECT_EQ ((uintptr_t) ui.widget, (uintptr_t) host.children().front());
         EXPECT_EQ (ui.size, std::make_pair (996, 250));
 
-        p.midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (0, 0x90, 43, 100).midi (10, 0x90, 72, 90).run();
+        p.run (workedBlocks()[0].played);
         ui.idle (400);
-        EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed()); // the melody
-        EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed()); // a voice
-        EXPECT_TRUE (host.colourAt (100, barY).isRed()); // chord bar up to the split key
-        EXPECT_TRUE (host.colourAt (240, barY).isBlue()); // solo bar from 48
-        EXPECT_TRUE (host.colourAt (740, 90).isGreen()); // harmony on
+        expectShowsTheWorkedChord (host);
 
         // "Learn", then key 60: the bars move to the new split.
         host.click (host.children().front(), 446, 112);
         ui.idle (200);
-        p.midi (0, 0x90, 60, 90).midi (5, 0x80, 60, 0).run();
+        p.run ({ on (1, 60, 90), off (1, 60, 0, 5) });
         ui.idle (300);
-        EXPECT_TRUE (host.colourAt (300, barY).isRed());
-        EXPECT_TRUE (host.colourAt (350, barY).isBlue());
+        expectSplitAt60 (host);
         EXPECT_NE (p.savedSettings().find ("<splitPoint>60</splitPoint>"), std::string::npos);
     }
 

@@ -15,7 +15,7 @@ float testSignal (int channel, int sample)
     return std::sin (0.01f * (float) sample) * (channel == 0 ? 0.5f : -0.25f);
 }
 
-const Shorts melody { { 4, 0x90, 72, 90 } }, harmonised { { 4, 0x91, 72, 90 } };
+const Events melody { on (1, 72, 90, 4) }, harmonised { on (2, 72, 90, 4) };
 
 TEST (Blocks, WorkedBlockEndToEnd)
 {
@@ -48,7 +48,7 @@ TEST (Blocks, EventIntakeAndPositions)
 
     // A negative position is the block start; one at or past the end is the
     // block's last frame, as hosts require, in the order the events came.
-    EXPECT_EQ (shortEvents (p.run (&events)), (Shorts { { 0, 0xb0, 7, 3 }, { 17, 0x91, 0x3c, 0x64 }, { 18, 0xc5, 7, 0 }, { 63, 0x91, 72, 90 }, { 63, 0x81, 72, 0 }, { 63, 0xb0, 7, 1 }, { 63, 0xb0, 7, 2 } }));
+    EXPECT_EQ (received (p.run (&events)), (Events { cc (1, 7, 3), on (2, 60, 100, 17), { 18, { 0xc5, 7 } }, on (2, 72, 90, 63), off (2, 72, 0, 63), cc (1, 7, 1, 63), cc (1, 7, 2, 63) }));
 
     vsthost::EventBlock empty;
     EXPECT_EQ (p.plugin.sendEvents (empty), 1);
@@ -72,7 +72,7 @@ TEST (Blocks, EventIntakeAndPositions)
     auto note = eventsOf (melody);
     p.plugin.sendEvents (note);
     p.plugin.processReplacing (nullptr, nullptr, 64);
-    EXPECT_EQ (shortEvents (p.plugin.getReceivedEvents()), (Shorts { { 4, 0x91, 72, 90 } }));
+    EXPECT_EQ (received (p.plugin.getReceivedEvents()), harmonised);
 }
 
 TEST (Blocks, SystemExclusiveComesBackAsOneRecordOrIsLeftOutWhole)
@@ -106,13 +106,13 @@ TEST (Blocks, BypassPassesEventsAndAudioUnchanged)
     p.audio.fill (testSignal);
     EXPECT_EQ (p.plugin.dispatch (effSetBypass, 0, 1), 1);
 
-    const Shorts events { { 0, 0x90, 36, 100 }, { 7, 0x90, 72, 90 }, { 9, 0xb0, 123, 0 } };
+    const Events events { on (1, 36, 100), on (1, 72, 90, 7), cc (1, 123, 0, 9) };
     EXPECT_EQ (p.play (events), events);
     EXPECT_EQ (p.audio.outputs[0][200], testSignal (0, 200));
 
     // Nothing was booked while bypassed: back on, the melody has no chord.
     p.plugin.dispatch (effSetBypass, 0, 0);
-    EXPECT_EQ (p.play ({ { 0, 0x90, 74, 90 } }), (Shorts { { 0, 0x91, 74, 90 } }));
+    EXPECT_EQ (p.play ({ on (1, 74, 90) }), (Events { on (2, 74, 90) }));
 }
 
 // Audio passes through untouched whatever buffers the host hands over:
@@ -145,7 +145,7 @@ TEST (Blocks, AudioPassesThroughWhateverTheBuffers)
         float* inputs[] = { buffers[0].data(), buffers[1].data() };
         float* outputs[] = { buffers[(size_t) l.outputBuffer[0]].data(), buffers[(size_t) l.outputBuffer[1]].data() };
 
-        auto chord = eventsOf ({ { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 3, 0x90, 72, 90 } });
+        auto chord = eventsOf ({ on (1, 36, 100), on (1, 40, 100), on (1, 72, 90, 3) });
         p.plugin.sendEvents (chord);
         p.plugin.processReplacing (inputs, outputs, 0); // an empty block first, as some hosts send
         p.plugin.processReplacing (inputs, outputs, l.samples);
@@ -169,7 +169,7 @@ TEST (RealHosts, SwitchingOnAndOffInAnyOrder)
          } },
         { "events before switching on are dropped", [] (vsthost::Plugin& p) {
              p.dispatch (effOpen);
-             auto early = eventsOf ({ { 0, 0x90, 60, 90 } });
+             auto early = eventsOf ({ on (1, 60, 90) });
              p.sendEvents (early);
              p.dispatch (effMainsChanged, 0, 1);
          } },
@@ -188,7 +188,7 @@ TEST (RealHosts, SwitchingOnAndOffInAnyOrder)
         plugin.sendEvents (note);
         vsthost::AudioBlock audio (2, 256);
         plugin.processReplacing (audio.inputPointers.data(), audio.outputPointers.data(), 256);
-        EXPECT_EQ (shortEvents (plugin.getReceivedEvents()), harmonised) << name;
+        EXPECT_EQ (received (plugin.getReceivedEvents()), harmonised) << name;
         EXPECT_GE (plugin.countCalls (audioMasterWantMidi), 1) << name;
     }
 }
@@ -196,7 +196,7 @@ TEST (RealHosts, SwitchingOnAndOffInAnyOrder)
 TEST (RealHosts, HeldChordSurvivesSuspendAndResume)
 {
     ActivePlugin p;
-    p.play ({ { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 } });
+    p.play (notes (1, { 36, 40 }, 100));
 
     for (int i = 0; i < 100; ++i)
     {
@@ -205,7 +205,7 @@ TEST (RealHosts, HeldChordSurvivesSuspendAndResume)
         p.run();
     }
 
-    EXPECT_EQ (p.play ({ { 2, 0x90, 72, 90 } }), (Shorts { { 0, 0x91, 60, 90 }, { 0, 0x91, 64, 90 }, { 2, 0x91, 72, 90 } }));
+    EXPECT_EQ (p.play ({ on (1, 72, 90, 2) }), notes (2, { 60, 64 }, 90) + Events { on (2, 72, 90, 2) });
 }
 
 //==============================================================================

@@ -4,11 +4,13 @@
 
 #include "AllocationCounter.h"
 #include "PluginFixture.h"
+#include "RandomStream.h"
 #include "X11HostWindow.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <mutex>
 #include <thread>
 
 namespace
@@ -43,27 +45,20 @@ void showsPlaying (ActivePlugin& p)
     ASSERT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, host.handle()), 1);
     ASSERT_EQ (host.children().size(), 1u);
 
-    p.play ({ { 0, 0x90, 36, 100 }, { 0, 0x90, 40, 100 }, { 0, 0x90, 43, 100 }, { 10, 0x90, 72, 90 } });
+    p.play (workedBlocks()[0].played);
     idle (p.plugin, 400);
+    expectShowsTheWorkedChord (host);
 
-    EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed()); // the melody
-    EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed()); // a voice
-    EXPECT_FALSE (host.colourAt (keyCentreX (62), keyY).isRed());
-    EXPECT_TRUE (host.colourAt (100, barY).isRed()); // chord bar up to the split key
-    EXPECT_TRUE (host.colourAt (240, barY).isBlue()); // solo bar from 48
-    EXPECT_TRUE (host.colourAt (740, 90).isGreen()); // harmony on
-
-    p.play ({ { 0, 0xb0, 32, 0 } });
+    p.play ({ cc (1, 32, 0) });
     idle (p.plugin, 300);
     EXPECT_TRUE (host.colourAt (740, 90).isRed());
 
     // "Learn", then key 60: the bars move to the new split.
     host.click (host.children().front(), 446, 112);
     idle (p.plugin, 200);
-    p.play ({ { 0, 0x90, 60, 90 }, { 5, 0x80, 60, 0 } });
+    p.play ({ on (1, 60, 90), off (1, 60, 0, 5) });
     idle (p.plugin, 300);
-    EXPECT_TRUE (host.colourAt (300, barY).isRed());
-    EXPECT_TRUE (host.colourAt (350, barY).isBlue());
+    expectSplitAt60 (host);
 
     void* chunk = nullptr;
     const auto size = p.plugin.dispatch (effGetChunk, 0, 0, &chunk);
@@ -72,7 +67,7 @@ void showsPlaying (ActivePlugin& p)
     // "Learn", then key 5: the refusal's message box is up when the host closes the editor.
     host.click (host.children().front(), 446, 112);
     idle (p.plugin, 100);
-    p.play ({ { 0, 0x90, 5, 90 } });
+    p.play ({ on (1, 5, 90) });
     idle (p.plugin, 200);
     EXPECT_EQ (p.plugin.dispatch (effEditClose), 0);
     EXPECT_EQ (host.children().size(), 1u); // the editor waits for the next timer tick
@@ -80,43 +75,6 @@ void showsPlaying (ActivePlugin& p)
     EXPECT_TRUE (host.children().empty());
 }
 
-TEST (EditorHosting, OpenTwiceReopenAndCloseWithTheEditorOpenBesideAnotherInstance)
-{
-    if (! haveDisplay())
-        GTEST_SKIP();
-
-    auto a = std::make_unique<ActivePlugin>();
-    ActivePlugin b;
-    HostWindow first, second (300); // side by side: a covered window has no pixels to read
-
-    // A second open moves the editor; after a close it opens again.
-    EXPECT_EQ (a->plugin.dispatch (effEditOpen, 0, 0, first.handle()), 1);
-    idle (a->plugin, 50);
-    EXPECT_EQ (a->plugin.dispatch (effEditOpen, 0, 0, second.handle()), 1);
-    idle (a->plugin, 50);
-    EXPECT_TRUE (first.children().empty());
-    EXPECT_EQ (second.children().size(), 1u);
-    EXPECT_EQ (a->plugin.dispatch (effEditClose), 0);
-    EXPECT_TRUE (second.children().empty());
-    EXPECT_EQ (a->plugin.dispatch (effEditOpen, 0, 0, first.handle()), 1);
-
-    // Idle calls from a thread of the host's own do nothing there.
-    std::thread ([&] { EXPECT_EQ (a->plugin.dispatch (effEditIdle), 0); }).join();
-
-    // Each instance's editor shows its own state.
-    ASSERT_EQ (b.plugin.dispatch (effEditOpen, 0, 0, second.handle()), 1);
-    b.play ({ { 0, 0xb0, 32, 0 } });
-    idle (a->plugin, 150);
-    idle (b.plugin, 150);
-    EXPECT_TRUE (first.colourAt (740, 90).isGreen());
-    EXPECT_TRUE (second.colourAt (740, 90).isRed());
-
-    EXPECT_EQ (a->plugin.close(), 1); // with its editor open
-    a.reset();
-    idle (b.plugin, 100);
-    EXPECT_TRUE (first.children().empty());
-    EXPECT_TRUE (second.colourAt (740, 90).isRed());
-}
 } // namespace
 
 // A host at work on one instance from three threads at once: the audio thread
@@ -176,48 +134,83 @@ TEST (EditorHosting, EditorComesAndGoesWhilePlayingSavingAndLoading)
     project.join();
 }
 
-// The audio thread's promise with an editor open and idling on the host's
-// user-interface thread: no allocation, no system call, no lock but the
-// processor's callback lock, taken once a block.
-TEST (EditorHosting, AudioThreadNeitherAllocatesNorWaitsWhileTheEditorIdles)
+/** Keeps the shared random streams' blocks, to hand them over again and again. */
+struct Recorder
 {
-    if (! haveDisplay())
-        GTEST_SKIP();
+    const std::vector<vsthost::ReceivedEvent>& run (const Events& events)
+    {
+        blocks.push_back (eventsOf (events));
+        return nothingYet;
+    }
+    void bypass (bool) {}
+    void restartPlayback() {}
+    void load (const std::string&) {}
 
+    std::vector<vsthost::EventBlock> blocks;
+    std::vector<vsthost::ReceivedEvent> nothingYet;
+};
+
+// The audio thread's promise: random performances, panics, system-exclusive
+// dumps and silent blocks, with the host bypassing and loading projects
+// between them and an editor open and idling on its user-interface thread:
+// no allocation, no system call, no lock but the processor's callback lock,
+// taken once a block.
+TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensAroundThem)
+{
     vsthost::HostBehaviour host;
     host.copySysex = false; // the host's own copies are not the plug-in's
     ActivePlugin p (64, host);
-    std::atomic<bool> open { false }, done { false };
+    StreamPlayer<Recorder> recorder;
+    std::vector<std::string> log;
+    for (unsigned seed = 5; seed < 11; ++seed)
+        playRandomStream (recorder, seed, log);
+    auto& blocks = recorder.format.blocks;
+    blocks.push_back (eventsOf ({ cc (5, 123, 0, 3), cc (5, 120, 0, 4) }));
+    blocks.push_back (eventsOf ({ on (1, 74, 80, 3), { 5, { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 } } }));
+    blocks.emplace_back();
 
+    std::atomic<bool> ready { ! haveDisplay() }, done { false };
     std::thread gui ([&] {
+        if (ready)
+            return;
         HostWindow window;
-        open = p.plugin.dispatch (effEditOpen, 0, 0, window.handle()) == 1;
-        while (! done)
-        {
+        EXPECT_EQ (p.plugin.dispatch (effEditOpen, 0, 0, window.handle()), 1);
+        ready = true;
+        for (; ! done; std::this_thread::sleep_for (std::chrono::milliseconds (10)))
             p.plugin.dispatch (effEditIdle);
-            std::this_thread::sleep_for (std::chrono::milliseconds (10));
-        }
         p.plugin.dispatch (effEditClose);
     });
-
-    while (! open)
+    while (! ready)
         std::this_thread::sleep_for (std::chrono::milliseconds (5));
 
-    std::vector<vsthost::EventBlock> blocks (4);
-    blocks[0].midi (0, 0x90, 36, 100).midi (0, 0x90, 40, 100).midi (2, 0x90, 43, 100).midi (9, 0x90, 72, 90);
-    blocks[1].midi (0, 0xb0, 32, 0).midi (3, 0x90, 74, 80).sysex (5, { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 }).midi (7, 0xb0, 32, 127);
-    blocks[2].midi (1, 0x80, 72, 0).midi (1, 0x90, 76, 70).midi (30, 0xe0, 0, 64);
-    blocks[3].midi (0, 0x80, 36, 0).midi (0, 0x80, 40, 0).midi (0, 0x80, 43, 0).midi (4, 0x80, 74, 0).midi (4, 0x80, 76, 0);
-
-    auto bypassNowAndThen = [&] (int i) {
-        if ((i & 3) == 2)
-            p.plugin.dispatch (effSetBypass, 0, (i & 8) != 0);
+    const std::string projects[] = { settingElements ({ { Settings::chanOutChord, 5 }, { Settings::chanOutSolo, 6 }, { Settings::splitPoint, 60 } }),
+                                     settingElements ({ { Settings::chanOutChord, 1 }, { Settings::chanOutSolo, 2 }, { Settings::splitPoint, 48 } }) };
+    auto bypassAndLoad = [&] (int i) {
+        if (i % 7 == 0)
+            p.bypass ((i / 7) % 2 != 0);
+        if (i % 11 == 0)
+        {
+            AllocationCounter loading; // the counter sees the plug-in's own allocations
+            p.load (projects[(size_t) (i / 11) % 2]);
+            EXPECT_GE (loading.count(), 1u);
+        }
     };
-    expectRealtimeBlocks (400, 20000, bypassNowAndThen, [&] (int i) {
-        p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i & 3)].get());
+    constexpr int warmUp = 2000;
+    expectRealtimeBlocks (warmUp, 20000, bypassAndLoad, [&] (int i) {
+        p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i + warmUp) % blocks.size()].get());
         p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);
     });
+    EXPECT_GT (p.plugin.getNumProcessEventsCalls(), 0);
 
     done = true;
     gui.join();
+
+    // And it sees locks and kernel calls where the build counts them.
+    AllocationCounter blocking;
+    std::mutex m;
+    m.lock();
+    m.unlock();
+    std::this_thread::sleep_for (std::chrono::microseconds (1));
+    EXPECT_EQ (blocking.mutexLocks(), AllocationCounter::countsBlockingCalls() ? 1u : 0u);
+    EXPECT_EQ (blocking.blockingCalls() > 0, AllocationCounter::countsBlockingCalls());
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-// A random stream of chords, melodies and host actions, and the check that
-// nothing is left sounding after it: shared by the tests of both formats.
-// A player plays it through one plug-in: press, release, controller, bypass,
-// restartPlayback, load (setting elements) and runBlock, and has a NoteLedger
-// `ledger` that follows the plug-in's output.
+// A random stream of chords, melodies and host actions, the player that plays
+// it through a plug-in of any format, and the check that nothing is left
+// sounding after it: shared by the tests of every format.
 
+#include "Events.h"
+#include "NoteLedger.h"
 #include "SettingsText.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +14,42 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
-/** The channel the stream's keyboard plays on: 5, as a musician counts. */
-inline constexpr uint8_t keyboardChannel = 4;
+/** The channel the stream's keyboard plays on, as a musician counts. */
+inline constexpr int keyboardChannel = 5;
+
+/** Plays streams through one plug-in and follows its output in a ledger. A
+    Format runs a block of events (`run`) and answers what came back as the
+    VST host receives it; `bypass`, `restartPlayback` and `load` (setting
+    elements) are what a host does between blocks. */
+template <typename Format>
+struct StreamPlayer
+{
+    template <typename... Args>
+    explicit StreamPlayer (Args&&... args) : format (std::forward<Args> (args)...)
+    {
+    }
+
+    void press (int key, int position = 0, int velocity = 100) { pending.push_back (on (keyboardChannel, key, velocity, position)); }
+    void release (int key, int position = 0) { pending.push_back (off (keyboardChannel, key, 0, position)); }
+    void controller (int number, int value, int channel = keyboardChannel) { pending.push_back (cc (channel, number, value)); }
+    void bypass (bool on) { format.bypass (on); }
+    void restartPlayback() { format.restartPlayback(); }
+    void load (const std::string& elements) { format.load (elements); }
+
+    void runBlock()
+    {
+        ledger.take (format.run (pending), blocks++);
+        pending.clear();
+    }
+
+    Format format;
+    Events pending;
+    vsthost::NoteLedger ledger;
+    int blocks = 0;
+};
 
 inline std::string joined (const std::vector<std::string>& lines)
 {
@@ -67,7 +99,7 @@ void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
             {
                 const int number = chance (50) ? 32 : (chance (50) ? 123 : 120);
                 const int value = pick (0, 127);
-                s.controller (number, value, (uint8_t) pick (0, 15));
+                s.controller (number, value, pick (1, 16));
                 log.push_back ("cc:" + std::to_string (number) + "=" + std::to_string (value));
             }
             else if (! held.empty() && chance (45))
@@ -82,7 +114,7 @@ void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
                 const int key = chance (50) ? pick (30, 50) : pick (55, 90);
                 if (std::find (held.begin(), held.end(), key) != held.end())
                     continue; // a key is pressed again only once released
-                s.press (key, position, (uint8_t) pick (1, 127));
+                s.press (key, position, pick (1, 127));
                 note ("on", key, position);
                 held.push_back (key);
             }

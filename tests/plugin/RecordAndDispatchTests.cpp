@@ -4,7 +4,6 @@
 #include "PluginFixture.h"
 
 #include <algorithm>
-#include <memory>
 
 namespace
 {
@@ -42,7 +41,7 @@ TEST (Record, DeprecatedSlotsDoNothing)
 {
     ActivePlugin p;
     auto* e = p.plugin.getEffect();
-    auto note = eventsOf ({ { 0, 0x90, 60, 100 } });
+    auto note = eventsOf ({ on (1, 60, 100) });
     p.plugin.sendEvents (note);
 
     // process() neither writes the outputs nor sends the events.
@@ -217,21 +216,5 @@ TEST (Dispatcher, PinsAndSpeakerArrangements)
     EXPECT_EQ (plugin.dispatch (effGetSpeakerArrangement, 0, (intptr_t) &in, &out), 0);
     EXPECT_EQ (in, nullptr);
     EXPECT_EQ (out, nullptr);
-}
-
-//==============================================================================
-TEST (Instances, TwoAreIndependentAndOutliveEachOther)
-{
-    auto first = std::make_unique<ActivePlugin>();
-    ActivePlugin second;
-    ASSERT_TRUE (first->plugin.isLoaded() && second.plugin.isLoaded());
-    EXPECT_NE (first->plugin.getEffect(), second.plugin.getEffect());
-
-    loadSettings (first->plugin, { { Settings::chanOutSolo, 9 } });
-    EXPECT_EQ (first->play ({ { 0, 0x90, 72, 90 } }), (Shorts { { 0, 0x98, 72, 90 } }));
-    EXPECT_EQ (second.play ({ { 0, 0x90, 72, 90 } }), (Shorts { { 0, 0x91, 72, 90 } }));
-
-    first.reset();
-    EXPECT_EQ (second.play ({ { 3, 0x80, 72, 0 } }), (Shorts { { 3, 0x81, 72, 0 } }));
 }
 } // namespace

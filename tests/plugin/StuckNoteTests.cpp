@@ -2,7 +2,6 @@
 // release, once every key is up nothing that the plug-in sent is still
 // sounding, and it never ends a note that was not sounding.
 
-#include "NoteLedger.h"
 #include "PluginFixture.h"
 #include "RandomStream.h"
 
@@ -10,40 +9,16 @@
 
 namespace
 {
-/** Plays a stream through the plug-in and follows its output in a ledger. */
-struct StreamPlayer
+/** Streams through the plug-in in blocks of 64 samples. */
+struct VstStreamPlayer : StreamPlayer<ActivePlugin>
 {
-    StreamPlayer() : p (64) {}
-
-    void press (int key, int position = 0, uint8_t velocity = 100) { pending.midi (position, 0x90 | keyboardChannel, (uint8_t) key, velocity); }
-    void release (int key, int position = 0) { pending.midi (position, 0x80 | keyboardChannel, (uint8_t) key, 0); }
-    void controller (int number, int value, uint8_t channel = keyboardChannel) { pending.midi (0, 0xb0 | channel, (uint8_t) number, (uint8_t) value); }
-
-    void bypass (bool on) { p.plugin.dispatch (effSetBypass, 0, on ? 1 : 0); }
-    void load (const std::string& elements) { loadSettings (p.plugin, elements); }
-    void restartPlayback()
-    {
-        p.plugin.dispatch (effMainsChanged, 0, 0);
-        p.plugin.dispatch (effSetSampleRate, 0, 0, nullptr, 48000.0f);
-        p.plugin.dispatch (effMainsChanged, 0, 1);
-    }
-
-    void runBlock()
-    {
-        ledger.take (p.run (&pending), blocks++);
-        pending.clear();
-    }
-
-    ActivePlugin p;
-    vsthost::EventBlock pending;
-    vsthost::NoteLedger ledger;
-    int blocks = 0;
+    VstStreamPlayer() : StreamPlayer<ActivePlugin> (64) {}
 };
 
 /** A stream written as words: "on:N" / "off:N" (a key, optionally "@position"),
     "cc:C=V", "bypass:1|0", "load:<settings>", "restart", "sounding:K" (the
     number of notes sounding now), and "|" ending a block. */
-void play (StreamPlayer& s, const std::string& script)
+void play (VstStreamPlayer& s, const std::string& script)
 {
     std::istringstream words (script);
     for (std::string w; words >> w;)
@@ -65,7 +40,7 @@ void play (StreamPlayer& s, const std::string& script)
         else if (verb == "bypass")
             s.bypass (number != 0);
         else if (verb == "load")
-            loadSettings (s.p.plugin, arg);
+            s.load (arg);
         else if (verb == "restart")
             s.restartPlayback();
         else if (verb == "sounding")
@@ -91,8 +66,8 @@ class NeverStuck : public ::testing::TestWithParam<StuckCase>
 
 TEST_P (NeverStuck, NothingSoundsOnceEveryKeyIsUp)
 {
-    StreamPlayer s;
-    ASSERT_TRUE (s.p.plugin.isLoaded());
+    VstStreamPlayer s;
+    ASSERT_TRUE (s.format.plugin.isLoaded());
     play (s, GetParam().script);
     EXPECT_TRUE (s.ledger.stillSounding().empty()) << "still sounding:" << joined (s.ledger.stillSounding());
     EXPECT_TRUE (s.ledger.strays().empty()) << "note-offs for notes not sounding:" << joined (s.ledger.strays());
@@ -136,8 +111,8 @@ TEST (NeverStuck, RandomStreamsOfChordsMelodiesAndHostActions)
 {
     for (unsigned seed = 1; seed <= 500; ++seed)
     {
-        StreamPlayer s;
-        ASSERT_TRUE (s.p.plugin.isLoaded());
+        VstStreamPlayer s;
+        ASSERT_TRUE (s.format.plugin.isLoaded());
         expectNothingStuck (s, seed);
         if (HasFailure())
             break;

@@ -3,6 +3,8 @@
 // A host's windows on Windows: a top-level frame with a container child that
 // the editor goes into, as hosts nest them; and the host's message loop.
 
+#include "Colour.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -63,12 +65,12 @@ inline std::pair<int, int> clientSize (HWND w)
 
 struct HostWindows
 {
-    HostWindows()
+    explicit HostWindows (int y = 0)
     {
         RECT r { 0, 0, 1016, 270 }; // the container with a 10-pixel margin
         AdjustWindowRect (&r, WS_OVERLAPPEDWINDOW, FALSE);
         frame = CreateWindowA (hostWindowClass(), "Polyquinta test host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                               40, 40, r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA (nullptr), nullptr);
+                               40, 40 + y, r.right - r.left, r.bottom - r.top, nullptr, nullptr, GetModuleHandleA (nullptr), nullptr);
         container = CreateWindowA (hostWindowClass(), "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
                                    10, 10, 996, 250, frame, nullptr, GetModuleHandleA (nullptr), nullptr);
         ShowWindow (frame, SW_SHOWNORMAL);
@@ -81,43 +83,17 @@ struct HostWindows
     /** The editor's native window: the container's child. */
     HWND editorWindow() const { return GetWindow (container, GW_CHILD); }
 
+    /** What the screen shows at a point of the editor. */
+    Colour editorColourAt (int x, int y) const
+    {
+        POINT p { x, y };
+        ClientToScreen (container, &p);
+        auto screen = GetDC (nullptr);
+        const auto c = GetPixel (screen, p.x, p.y);
+        ReleaseDC (nullptr, screen);
+        return { GetRValue (c), GetGValue (c), GetBValue (c) };
+    }
+
     HWND frame = nullptr, container = nullptr;
 };
-
-/** The distinct colours of a window's on-screen pixels (a few thousand sampled). */
-inline int countColours (HWND w)
-{
-    RECT r {};
-    GetWindowRect (w, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-
-    if (width <= 0 || height <= 0)
-        return 0;
-
-    auto screen = GetDC (nullptr);
-    auto memory = CreateCompatibleDC (screen);
-    auto bitmap = CreateCompatibleBitmap (screen, width, height);
-    auto old = SelectObject (memory, bitmap);
-    BitBlt (memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-
-    int distinct = 0;
-    COLORREF seen[64] {};
-
-    for (int y = 0; y < height && distinct < 64; y += 5)
-        for (int x = 0; x < width && distinct < 64; x += 5)
-        {
-            const auto c = GetPixel (memory, x, y);
-            bool known = false;
-            for (int i = 0; i < distinct && ! known; ++i)
-                known = seen[i] == c;
-            if (! known)
-                seen[distinct++] = c;
-        }
-
-    SelectObject (memory, old);
-    DeleteObject (bitmap);
-    DeleteDC (memory);
-    ReleaseDC (nullptr, screen);
-    return distinct;
-}
 } // namespace win32
