@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Checks the sources' format, builds Polyquinta with warnings as errors and
 # runs every test: the suite; the LV2 bundle's validation, the installation
-# and the Debian package; the Windows plug-in and its
-# tests, built with MinGW-w64 and run under Wine; the suite again under
-# AddressSanitizer and UndefinedBehaviorSanitizer; bounded fuzzing runs of the
-# saved-state reader and of the plug-in's event intake (when clang is present);
-# and the suite again under ThreadSanitizer.
+# and the Debian package; the Windows plug-in and its tests, built with
+# MinGW-w64 and run under Wine; the suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, from a clang build that also holds the fuzzers,
+# and bounded fuzzing runs of the saved-state reader and of the plug-in's
+# event intake; and the suite again under ThreadSanitizer. Every build goes
+# through ccache, so a second run compiles almost nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,17 +31,17 @@ build() {
 
 fuzz() {
     local name=$1 seeds=$2 regressions=$3
-    local corpus=build-fuzz/corpus/$name
+    local corpus=build-asan/corpus/$name
     mkdir -p "$corpus"
     cp "$seeds"/* "$corpus"/
     echo "== fuzzing ${name} for ${fuzz_seconds} s"
-    if ! build-fuzz/tests/fuzz/"$name" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=4096 \
-            -artifact_prefix=build-fuzz/ "$corpus" "$regressions" >build-fuzz/"$name".log 2>&1; then
-        tail -n 40 build-fuzz/"$name".log
+    if ! build-asan/tests/fuzz/"$name" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=4096 \
+            -artifact_prefix=build-asan/ "$corpus" "$regressions" >build-asan/"$name".log 2>&1; then
+        tail -n 40 build-asan/"$name".log
         echo "fuzzing ${name} found a fault"
         exit 1
     fi
-    grep -E "^Done" build-fuzz/"$name".log || true
+    grep -E "^Done" build-asan/"$name".log || true
 }
 
 echo "== source format"
@@ -58,22 +59,19 @@ echo "== Windows build, tested under Wine"
 scripts/build-windows.sh --target all
 run_suite build-win
 
-echo "== address and undefined-behaviour sanitizers"
-build build-asan -DPOLYQUINTA_SANITIZE=address,undefined
-# GCC 12's sanitizer runtime can take an ordinary dynamic TLS block for an old
+echo "== address and undefined-behaviour sanitizers, and fuzzing"
+# One clang build serves both: the suite runs on the fuzzers' coverage
+# instrumentation too, and libFuzzer needs clang. A folder configured with
+# another compiler would lose these options on the switch: it starts afresh.
+grep -qs 'CMAKE_CXX_COMPILER:.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan/CMakeCache.txt build-asan/CMakeFiles
+build build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+      -DPOLYQUINTA_FUZZ=ON -DPOLYQUINTA_SANITIZE=address,undefined
+# The sanitizers' runtime can take an ordinary dynamic TLS block for an old
 # glibc's header, depending only on where malloc put it, and its leak check
 # then crashes at exit; not tracking those blocks avoids that.
 ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
-
-if command -v clang++ >/dev/null 2>&1; then
-    echo "== fuzzing build"
-    build build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-          -DPOLYQUINTA_FUZZ=ON -DPOLYQUINTA_SANITIZE=address,undefined
-    fuzz state_chunk_fuzzer tests/fuzz/corpus-state tests/fuzz/regressions-state
-    fuzz events_fuzzer tests/fuzz/corpus-events tests/fuzz/regressions-events
-else
-    echo "== clang not present: fuzzing skipped"
-fi
+fuzz state_chunk_fuzzer tests/fuzz/corpus-state tests/fuzz/regressions-state
+fuzz events_fuzzer tests/fuzz/corpus-events tests/fuzz/regressions-events
 
 echo "== thread sanitizer"
 build build-tsan -DPOLYQUINTA_SANITIZE=thread
