@@ -32,8 +32,6 @@ constexpr size_t eventRecordSize = sizeof (VstMidiSysexEvent); // room for eithe
 void JuceVSTWrapper::allocateBlockStorage()
 {
     // Once, at the largest a block may use, so that no block ever allocates.
-    intake.calloc ((size_t) maxEvents);
-    intakeBytes.calloc ((size_t) maxBytes);
     blockMidi.ensureSize ((size_t) maxBytes);
     sysexArena.calloc ((size_t) maxBytes);
     eventRecords.calloc ((size_t) maxEvents * eventRecordSize);
@@ -67,7 +65,7 @@ void JuceVSTWrapper::resumeKeepingEvents (bool keepPendingEvents)
     // A resume asked for by the host drops what arrived while suspended; one
     // the plug-in makes by itself keeps what the host handed over for this block.
     if (! keepPendingEvents)
-        clearIntake();
+        intake.clear();
 
     cEffect.initialDelay = processor->getLatencySamples();
 
@@ -104,56 +102,17 @@ int32_t JuceVSTWrapper::processEvents (VstEvents* events)
 
 void JuceVSTWrapper::takeEvent (const VstEvent& e)
 {
-    const juce::uint8* data = nullptr;
-    int available = 0;
-
+    // Hosts assert on negative positions coming back: the intake takes them as the block start.
     if (e.type == kVstMidiType)
     {
-        data = reinterpret_cast<const juce::uint8*> (reinterpret_cast<const VstMidiEvent&> (e).midiData);
-        available = 4;
+        intake.add (e.deltaFrames, reinterpret_cast<const juce::uint8*> (reinterpret_cast<const VstMidiEvent&> (e).midiData), 4);
     }
     else if (e.type == kVstSysExType)
     {
         const auto& sysex = reinterpret_cast<const VstMidiSysexEvent&> (e);
-        data = reinterpret_cast<const juce::uint8*> (sysex.sysexDump);
-        available = data != nullptr ? sysex.dumpBytes : 0;
+        if (sysex.sysexDump != nullptr)
+            intake.add (e.deltaFrames, reinterpret_cast<const juce::uint8*> (sysex.sysexDump), sysex.dumpBytes);
     }
-
-    const int length = available > 0 ? OrderedMidi::storedLength (data, available) : 0;
-
-    // What does not fit this block's storage is left out whole, never cut.
-    if (length <= 0 || length > 0xffff || numIntake >= maxEvents || intakeBytesUsed + length > maxBytes)
-        return;
-
-    // Hosts assert on negative positions coming back; take them as the block start.
-    const int position = juce::jmax (0, e.deltaFrames);
-    intakeInOrder = intakeInOrder && (numIntake == 0 || position >= intake[numIntake - 1].position);
-
-    std::memcpy (intakeBytes + intakeBytesUsed, data, (size_t) length);
-    intake[numIntake++] = { position, intakeBytesUsed, length };
-    intakeBytesUsed += length;
-}
-
-void JuceVSTWrapper::clearIntake() noexcept
-{
-    numIntake = 0;
-    intakeBytesUsed = 0;
-    intakeInOrder = true;
-}
-
-void JuceVSTWrapper::moveIntakeToBlockMidi()
-{
-    // Hosts hand events over in order of position; those that do not pay for a
-    // sort, in place. Equal positions keep the order in which they came.
-    if (! intakeInOrder)
-        std::sort (intake.get(), intake.get() + numIntake, [] (const IntakeEvent& a, const IntakeEvent& b) { return a.position != b.position ? a.position < b.position : a.offset < b.offset; });
-
-    blockMidi.clear();
-
-    for (int i = 0; i < numIntake; ++i)
-        OrderedMidi::append (blockMidi, maxBytes, intakeBytes + intake[i].offset, intake[i].length, intake[i].position);
-
-    clearIntake();
 }
 
 //==============================================================================
@@ -179,7 +138,8 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
 
     const int numSamples = juce::jmax (0, (int) sampleFrames);
     const bool audioIsUsable = hasEveryChannel (inputs, inputChannelCount) && hasEveryChannel (outputs, outputChannelCount);
-    moveIntakeToBlockMidi();
+    blockMidi.clear();
+    intake.moveTo (blockMidi, maxBytes);
 
     {
         const juce::ScopedLock sl (processor->getCallbackLock());

@@ -2,6 +2,7 @@
 
 #include "AudioEffect.h"
 #include "EditorCompWrapper.h"
+#include "EventIntake.h"
 #include "myAudioProcessor.h"
 
 #include <array>
@@ -102,18 +103,10 @@ private:
     void resumeKeepingEvents (bool keepPendingEvents);
     void decideRealtimeOnFirstBlock();
     void takeEvent (const VstEvent& e);
-    void clearIntake() noexcept;
-    void moveIntakeToBlockMidi();
     static bool hasEveryChannel (float** channels, int count) noexcept;
     void sendOutgoingEvents (int numSamples);
     bool getPinProperties (bool isInput, int32_t index, VstPinProperties* properties);
     bool isOfflineProcessLevel();
-
-    /** An event as the host handed it over: its bytes are in intakeBytes. */
-    struct IntakeEvent
-    {
-        int position, offset, length;
-    };
 
     std::unique_ptr<myAudioProcessor> processor;
 
@@ -127,10 +120,7 @@ private:
 
     // The block's events on their way in and out: sized once for the largest
     // block the processor handles, touched only by the audio thread.
-    juce::HeapBlock<IntakeEvent> intake;
-    juce::HeapBlock<juce::uint8> intakeBytes;
-    int numIntake = 0, intakeBytesUsed = 0;
-    bool intakeInOrder = true;
+    EventIntake intake { myAudioProcessor::maxEventsPerBlock, myAudioProcessor::outputCapacityBytes };
     juce::MidiBuffer blockMidi;
     juce::HeapBlock<char> eventRecords, eventArray, sysexArena;
     VstEvents* hostEvents = nullptr;
