@@ -20,3 +20,4 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxext6, libxcursor1, libxinerama1, libxrende
 # The editor draws its text with a system font.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
 include(CPack)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION share/doc/polyquinta)
