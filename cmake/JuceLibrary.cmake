@@ -44,9 +44,12 @@ add_library(polyquinta_juce STATIC)
 target_link_libraries(polyquinta_juce
     PRIVATE ${POLYQUINTA_JUCE_MODULES}
     PUBLIC juce::juce_recommended_config_flags)
+# The framework's VST3 hosting is there only for a target that says
+# POLYQUINTA_HOSTS_VST3 (the tests that load the VST3 plug-in as a host does).
 target_compile_definitions(polyquinta_juce
-    PUBLIC ${POLYQUINTA_JUCE_DEFINITIONS}
-    INTERFACE $<TARGET_PROPERTY:polyquinta_juce,COMPILE_DEFINITIONS>)
+    PRIVATE ${POLYQUINTA_JUCE_DEFINITIONS}
+    INTERFACE $<FILTER:$<TARGET_PROPERTY:polyquinta_juce,COMPILE_DEFINITIONS>,EXCLUDE,^JUCE_PLUGINHOST_VST3=>
+              JUCE_PLUGINHOST_VST3=$<BOOL:$<TARGET_PROPERTY:POLYQUINTA_HOSTS_VST3>>)
 # Not the plug-in SDK copies the framework brings for hosting plug-ins: the
 # LV2 adapter builds on the system's LV2 headers (lv2-dev), which they would hide.
 target_include_directories(polyquinta_juce
@@ -73,3 +76,12 @@ else()
     pkg_check_modules(POLYQUINTA_FONTS REQUIRED IMPORTED_TARGET freetype2 fontconfig)
     target_link_libraries(polyquinta_juce PUBLIC png jpeg PkgConfig::POLYQUINTA_FONTS rt)
 endif()
+
+# The framework's plug-in processing module once more, with its VST3 hosting,
+# for the tests that load the VST3 plug-in: linked before polyquinta_juce, it
+# stands in for the copy without, and nothing else is compiled twice.
+add_library(polyquinta_juce_vst3_hosting STATIC ${JUCE_MODULES_DIR}/juce_audio_processors/juce_audio_processors.cpp)
+set_target_properties(polyquinta_juce_vst3_hosting PROPERTIES POLYQUINTA_HOSTS_VST3 ON)
+target_include_directories(polyquinta_juce_vst3_hosting PUBLIC ${JUCE_MODULES_DIR}/juce_audio_processors/format_types/VST3_SDK)
+target_link_libraries(polyquinta_juce_vst3_hosting PUBLIC polyquinta_juce)
+target_compile_options(polyquinta_juce_vst3_hosting PRIVATE -w)

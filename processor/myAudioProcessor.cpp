@@ -11,9 +11,14 @@ constexpr int changePollMilliseconds = 15;
 } // namespace
 
 myAudioProcessor::myAudioProcessor()
-    : AudioProcessor (BusesProperties()
-                          .withInput ("Input", juce::AudioChannelSet::stereo(), true)
-                          .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+    : myAudioProcessor (BusesProperties()
+                            .withInput ("Input", juce::AudioChannelSet::stereo(), true)
+                            .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+{
+}
+
+myAudioProcessor::myAudioProcessor (const BusesProperties& buses)
+    : AudioProcessor (buses)
 {
     // Everything the audio thread may need is reserved here, so that the block
     // function never allocates in the steady state.

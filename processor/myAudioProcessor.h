@@ -28,6 +28,7 @@ class myAudioProcessor : public juce::AudioProcessor,
                          private juce::Timer
 {
 public:
+    /** Stereo in and out. */
     myAudioProcessor();
     ~myAudioProcessor() override;
 
@@ -118,6 +119,10 @@ public:
     static constexpr int maxEventsPerBlock = 32768;
     static constexpr int maxSysexBytesPerBlock = 64 * 1024;
     static constexpr int outputCapacityBytes = maxEventsPerBlock * 9 + maxSysexBytesPerBlock;
+
+protected:
+    /** With buses of an adapter's own choosing. */
+    explicit myAudioProcessor (const BusesProperties& buses);
 
 private:
     // Bookkeeping, touched only on the audio thread. The floor on the
