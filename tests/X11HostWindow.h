@@ -9,8 +9,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -79,6 +77,9 @@ public:
         return result;
     }
 
+    /** What the screen shows at a point of an editor at the window's corner. */
+    Colour editorColourAt (int x, int y) const { return colourAt (x, y); }
+
     Colour colourAt (int x, int y) const
     {
         XSync (display, False);
@@ -135,33 +136,3 @@ public:
     Display* display = nullptr;
     Window window = 0;
 };
-
-// Where the editor shows the notes and the areas.
-inline int keyCentreX (int note)
-{
-    // White keys 16 pixels wide from key 24 at x 10; the lower half of the key shows the overlay.
-    static const int whiteIndex[] = { 0, -1, 1, -1, 2, 3, -1, 4, -1, 5, -1, 6 };
-    const int octave = (note - 24) / 12, inOctave = (note - 24) % 12;
-    return 10 + (octave * 7 + whiteIndex[inOctave]) * 16 + 8;
-}
-
-constexpr int keyY = 218, barY = 233;
-
-/** The editor at the window's corner shows the worked block's first block:
-    the melody and a voice down, the bars of split point 48, harmony on. */
-inline void expectShowsTheWorkedChord (const HostWindow& host)
-{
-    EXPECT_TRUE (host.colourAt (keyCentreX (72), keyY).isRed()); // the melody
-    EXPECT_TRUE (host.colourAt (keyCentreX (64), keyY).isRed()); // a voice
-    EXPECT_FALSE (host.colourAt (keyCentreX (62), keyY).isRed());
-    EXPECT_TRUE (host.colourAt (100, barY).isRed()); // chord bar up to the split key
-    EXPECT_TRUE (host.colourAt (240, barY).isBlue()); // solo bar from 48
-    EXPECT_TRUE (host.colourAt (740, 90).isGreen()); // harmony on
-}
-
-/** The bars once key 60 is the split point. */
-inline void expectSplitAt60 (const HostWindow& host)
-{
-    EXPECT_TRUE (host.colourAt (300, barY).isRed());
-    EXPECT_TRUE (host.colourAt (350, barY).isBlue());
-}

@@ -8,7 +8,7 @@
 #include "NoteLedger.h"
 #include "PluginFixture.h"
 #include "RandomStream.h"
-#include "X11HostWindow.h"
+#include "HostWindows.h"
 
 #include <lv2/instance-access/instance-access.h>
 #include <lv2/ui/ui.h>

@@ -5,7 +5,7 @@
 #include "AllocationCounter.h"
 #include "PluginFixture.h"
 #include "RandomStream.h"
-#include "X11HostWindow.h"
+#include "HostWindows.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -134,22 +134,6 @@ TEST (EditorHosting, EditorComesAndGoesWhilePlayingSavingAndLoading)
     project.join();
 }
 
-/** Keeps the shared random streams' blocks, to hand them over again and again. */
-struct Recorder
-{
-    const std::vector<vsthost::ReceivedEvent>& run (const Events& events)
-    {
-        blocks.push_back (eventsOf (events));
-        return nothingYet;
-    }
-    void bypass (bool) {}
-    void restartPlayback() {}
-    void load (const std::string&) {}
-
-    std::vector<vsthost::EventBlock> blocks;
-    std::vector<vsthost::ReceivedEvent> nothingYet;
-};
-
 // The audio thread's promise: random performances, panics, system-exclusive
 // dumps and silent blocks, with the host bypassing and loading projects
 // between them and an editor open and idling on its user-interface thread:
@@ -160,11 +144,9 @@ TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensAroundThem)
     vsthost::HostBehaviour host;
     host.copySysex = false; // the host's own copies are not the plug-in's
     ActivePlugin p (64, host);
-    StreamPlayer<Recorder> recorder;
-    std::vector<std::string> log;
-    for (unsigned seed = 5; seed < 11; ++seed)
-        playRandomStream (recorder, seed, log);
-    auto& blocks = recorder.format.blocks;
+    std::vector<vsthost::EventBlock> blocks;
+    for (auto& block : recordedStreams (5, 6))
+        blocks.push_back (eventsOf (block));
     blocks.push_back (eventsOf ({ cc (5, 123, 0, 3), cc (5, 120, 0, 4) }));
     blocks.push_back (eventsOf ({ on (1, 74, 80, 3), { 5, { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 } } }));
     blocks.emplace_back();

@@ -149,3 +149,29 @@ void expectNothingStuck (Player& s, unsigned seed)
     ADD_FAILURE() << "seed " << seed << "\nstill sounding:" << joined (s.ledger.stillSounding())
                   << "\nnote-offs for notes not sounding:" << joined (s.ledger.strays()) << "\nlast words: " << tail;
 }
+
+/** The random streams of these seeds as blocks of events, to hand over again
+    and again; every key is up at the end of each stream. */
+inline std::vector<Events> recordedStreams (unsigned firstSeed, unsigned numStreams)
+{
+    struct Recorder
+    {
+        const std::vector<vsthost::ReceivedEvent>& run (const Events& events)
+        {
+            blocks.push_back (events);
+            return nothingYet;
+        }
+        void bypass (bool) {}
+        void restartPlayback() {}
+        void load (const std::string&) {}
+
+        std::vector<Events> blocks;
+        std::vector<vsthost::ReceivedEvent> nothingYet;
+    };
+
+    StreamPlayer<Recorder> recorder;
+    std::vector<std::string> log;
+    for (auto seed = firstSeed; seed < firstSeed + numStreams; ++seed)
+        playRandomStream (recorder, seed, log);
+    return recorder.format.blocks;
+}

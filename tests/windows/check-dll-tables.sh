@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
-# Reads Polyquinta.dll's export and import tables with objdump -p:
-# VSTPluginMain must be the only export, and every imported DLL a part of
-# Windows (no MinGW runtime: libstdc++, libgcc and winpthread are linked in).
+# Reads a plug-in DLL's export and import tables with objdump -p: its
+# exports must be exactly the entry points named (sorted, one space apart),
+# and every imported DLL a part of Windows (no MinGW runtime: libstdc++,
+# libgcc and winpthread are linked in).
+#   check-dll-tables.sh OBJDUMP DLL "ENTRY POINTS"
 set -euo pipefail
 objdump=$1
 dll=$2
+expected=$3
 
 tables=$("$objdump" -p "$dll")
 
-exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$tables" | grep -oE '^\s+\[ *[0-9]+\] .+$' | sed -E 's/^\s+\[ *[0-9]+\] //' || true)
-if [ "$exports" != "VSTPluginMain" ]; then
-    echo "exports: expected only VSTPluginMain, found:"; echo "$exports"
+exports=$(sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$tables" | grep -oE '^\s+\[ *[0-9]+\] .+$' | sed -E 's/^\s+\[ *[0-9]+\] //' | sort | xargs || true)
+if [ "$exports" != "$expected" ]; then
+    echo "exports: expected only $expected, found: $exports"
     exit 1
 fi
 
@@ -27,5 +30,5 @@ for name in $imports; do
 done
 [ -n "$imports" ] || { echo "no import table found"; status=1; }
 
-[ $status -eq 0 ] && echo "exports: VSTPluginMain; imports:" $imports
+[ $status -eq 0 ] && echo "exports: $exports; imports:" $imports
 exit $status

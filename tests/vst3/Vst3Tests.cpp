@@ -1,0 +1,182 @@
+// The VST3 plug-in as the framework's own VST3 hosting loads it: the other
+// formats' answers byte for byte, controllers coming in as the framework's
+// controller parameters and going out as legacy controller events.
+
+#include "PluginFixture.h"
+#include "RandomStream.h"
+#include "Vst3Player.h"
+
+#if ! defined(_WIN32)
+ #include "AllocationCounter.h"
+#endif
+
+#include "HostWindows.h" // after the framework: X11 defines None
+
+#include <algorithm>
+#include <thread>
+
+namespace
+{
+using vst3host::Player;
+
+/** A chord held and a melody moving at the block start, every event giving seven back. */
+Events denseBlock()
+{
+    Events dense = notes (1, { 36, 40, 43 }, 100);
+    for (int i = 0; i < 700; ++i)
+        dense.push_back (i % 2 == 0 ? on (1, 60 + i / 2 % 24, 90) : off (1, 60 + i / 2 % 24));
+    return dense;
+}
+
+TEST (Vst3, AnswersAsTheOtherFormatsDo)
+{
+    Player p;
+
+    // Hosts that replace the VST 2 plug-in find this one by identifiers that follow from its own.
+    Steinberg::TUID controller;
+    Steinberg::char8 id[33] {};
+    p.component->getControllerClassId (controller);
+    Steinberg::FUID::fromTUID (controller).toString (id);
+    EXPECT_STREQ (id, "56534550717A74706F6C797175696E74");
+
+    for (auto& block : workedBlocks())
+        EXPECT_EQ (received (p.run (block.played)), block.answered);
+
+    const Events dump { { 10, { 0xf0, 0x7e, 0x01, 0xf7 } } };
+    const std::pair<Events, Events> blocks[] = {
+        // The harmony controller, pitch bend and channel pressure as parameters at their positions; a dump whole.
+        { Events { cc (3, 32, 0, 7), pb (3, 8), { 9, { 0xd2, 0x55 } } } + dump, Events { cc (3, 32, 0, 7), pb (3, 8), { 9, { 0xd2, 0x55 } } } + dump },
+        // Harmony off: the melody moves, the voices go and none come.
+        { { on (1, 76, 70, 5) }, notes (2, { 64, 67, 72 }, 0, true) + Events { on (2, 76, 70, 5) } },
+        // All Notes Off goes out on every channel with notes sounding too.
+        { { cc (5, 123, 0, 40) }, { cc (5, 123, 0, 40), cc (1, 123, 0, 40), cc (2, 123, 0, 40) } },
+    };
+    for (auto& [played, answered] : blocks)
+        EXPECT_EQ (received (p.run (played)), answered);
+
+    // More than the wrapper hands a host at once: the rest comes at the start of the next blocks.
+    ActivePlugin vst2;
+    Player fresh;
+    const auto expected = received (vst2.run (denseBlock()));
+    auto answered = received (fresh.run (denseBlock()));
+    EXPECT_EQ (answered.size(), 2048u);
+    for (int i = 0; i < 3; ++i)
+        answered = answered + received (fresh.run ({}));
+    EXPECT_EQ (answered, expected);
+}
+
+TEST (Vst3, NeverStuckInRandomStreams)
+{
+    for (unsigned seed = 1; seed <= 100 && ! HasFailure(); ++seed)
+    {
+        // Bypass is the VST3 bypass, a restart processing off and on, a load a state.
+        StreamPlayer<Player> s (64);
+        expectNothingStuck (s, seed);
+    }
+}
+
+// The state carries the VST 2 plug-in's chunk; a host that replaces the VST 2
+// plug-in hands that over (here a single program, the bank being what the
+// plug-in writes itself); whatever else comes changes nothing.
+TEST (Vst3, StateCarriesTheVst2ChunkAndAnUnreadableOneChangesNothing)
+{
+    Player a, b;
+    ActivePlugin vst2;
+    void* chunk = nullptr;
+    const auto size = vst2.plugin.dispatch (effGetChunk, 0, 0, &chunk);
+    EXPECT_NE (a.state().find (std::string (static_cast<char*> (chunk), (size_t) size)), std::string::npos);
+
+    const auto moved = settingsChunk ({ { Settings::chanOutSolo, 6 }, { Settings::splitPoint, 60 } });
+    const auto be32 = [] (size_t v) { return std::string { (char) (v >> 24), (char) (v >> 16), (char) (v >> 8), (char) v }; };
+    EXPECT_TRUE (a.setState ("CcnK" + be32 (0) + "FPCh" + std::string (44, '\0') + be32 (moved.size()) + moved));
+    EXPECT_NE (a.state().find ("<chanOutSolo>6</chanOutSolo><splitPoint>60</splitPoint>"), std::string::npos);
+    EXPECT_TRUE (b.setState (a.state()));
+    EXPECT_EQ (b.state(), a.state());
+
+    const auto kept = b.state();
+    const std::string unreadable[] = { "", "VstW", std::string ("VstW\x7f\xff\xff\xf0", 8), std::string ("CcnK\0\0\0\0FBCh", 12),
+                                       "VST3" + std::string (36, '\0') + std::string (8, '\xff'), "a foreign plug-in's state",
+                                       chunkWithText ("<Root><splitPoint>70</splitPoint>", 0x7fffffff) + "\xff\xff\xff\x7f\0\0\0\0JUCEPrivateData" };
+    for (auto& state : unreadable)
+    {
+        b.setState (state);
+        EXPECT_EQ (b.state(), kept) << state;
+    }
+}
+
+// What the framework's wrapper takes on trust, met instead by the plug-in.
+TEST (Vst3, HostsThatBendTheRulesCrashNothing)
+{
+    Player p (64);
+
+    // A block longer than announced goes in parts, every event at its place,
+    // the audio passed through whole.
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 200; ++i)
+            p.audio[(size_t) c][(size_t) i] = (float) (c + 1) * (float) i;
+    const Events played { on (1, 72, 90, 10), on (1, 74, 90, 150), off (1, 72, 0, 199) };
+    EXPECT_EQ (received (p.run (played, 200)), (Events { on (2, 72, 90, 10), on (2, 74, 90, 150), off (2, 72, 0, 199) }));
+    for (int c = 0; c < 2; ++c)
+        EXPECT_TRUE (std::equal (p.audio[(size_t) c].begin(), p.audio[(size_t) c].begin() + 200, p.audio[2 + (size_t) c].begin())) << c;
+
+    // Switched off, it refuses more buses than it has, and blocks.
+    p.instance->releaseResources();
+    Steinberg::Vst::SpeakerArrangement stereo[] { Steinberg::Vst::SpeakerArr::kStereo, Steinberg::Vst::SpeakerArr::kStereo };
+    EXPECT_NE (p.processor->setBusArrangements (stereo, 2, stereo, 2), Steinberg::kResultOk);
+    EXPECT_EQ (p.process(), Steinberg::kNotInitialized);
+}
+
+// The editor in a host's window (an X11 window on Linux, the framework's
+// hosting offering its run loop; a window of this thread on Windows) shows the
+// playing and closes during playback. The audio thread meanwhile plays random
+// performances, with the host switching the bypass and loading projects
+// between blocks; on Linux it is counted. The framework takes one more lock in
+// a block that switches its bypass parameter: its listeners' lock, which no
+// other thread holds while playing.
+TEST (Vst3, EditorAndAudioThreadTogether)
+{
+    if (! haveDisplay())
+        GTEST_SKIP() << "needs a display (the test command runs under Xvfb)";
+
+    Player p (64);
+    HostWindows host;
+    std::unique_ptr<juce::AudioProcessorEditor> editor (p.instance->createEditorIfNeeded());
+    ASSERT_NE (editor, nullptr);
+    editor->addToDesktop (0, (void*) (uintptr_t) host.container);
+    editor->setVisible (true);
+    p.run (workedBlocks()[0].played);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (500);
+    expectShowsTheWorkedChord (host);
+
+    auto blocks = recordedStreams (5, 6);
+    blocks.push_back (denseBlock()); // counted the first time it comes
+    const std::string projects[] = { settingElements ({ { Settings::splitPoint, 60 } }), settingElements ({ { Settings::splitPoint, 48 } }) };
+    constexpr int warmUp = 100, numBlocks = 20000;
+    std::atomic<bool> done { false };
+    std::thread audio ([&] {
+        bool bypassed = false;
+        std::size_t bypassSwitches = 0;
+        const auto between = [&] (int i) {
+            p.queue (blocks[(size_t) (i + warmUp) % blocks.size()]);
+            if (i % 7 == 0)
+                p.bypass (bypassed = ! bypassed), bypassSwitches += i >= 0 ? 1 : 0;
+            if (i % 11 == 0)
+                p.load (projects[(size_t) (i / 11) % 2]);
+        };
+#if defined(_WIN32)
+        for (int i = -warmUp; i < numBlocks; ++i)
+            between (i), p.process();
+#else
+        expectRealtimeBlocks (
+            warmUp, numBlocks, between, [&] (int) { p.process(); }, bypassSwitches);
+#endif
+        done = true;
+    });
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+    editor.reset();
+    EXPECT_FALSE (host.editorWindow());
+    while (! done)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
+    audio.join();
+}
+} // namespace
