@@ -71,7 +71,11 @@ void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuf
         {
             harmonyEnabled = d[2] >= 64 ? 1 : 0;
             notifyChange();
-            output.add (d, size, t);
+            passController (d, size, t, false);
+        }
+        else if (isController (d, size))
+        {
+            passController (d, size, t, ! bypassed && pedalsToBoth > 0);
         }
         else
         {
@@ -119,6 +123,18 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
     else
         channel = released.count > 0 ? released.channel : channelForNewNote (m, area, bypassed);
 
+    // A strike beyond a key's cap changes nothing held, so it needs no update;
+    // a chord key changes the voices only under a held melody.
+    const bool changesHeldKeys = ! isNoteOn || (area == Area::chord ? chordStrikes[(size_t) n] : soloNotes[n].size()) < maxStrikesPerKey;
+    const bool updatesVoices = ! bypassed && changesHeldKeys && (area != Area::chord || countSoloNotes() > 0);
+
+    // Voices that go with their event: the old ones end before it, so that no
+    // receiver cuts a voice that is struck again, and the new ones follow it.
+    const bool withEvent = voicesWithMelody > 0;
+
+    if (updatesVoices && withEvent)
+        endVoices (t);
+
     if (channel != 0)
     {
         auto copy = m;
@@ -126,28 +142,60 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
         output.add (copy, t);
     }
 
-    // A strike beyond a key's cap changes nothing held, so it needs no update.
-    const bool changesHeldKeys = ! isNoteOn || (area == Area::chord ? chordStrikes[(size_t) n] : soloNotes[n].size()) < maxStrikesPerKey;
-
     if (isNoteOn)
         noteStruck (m, n, area, channel);
     else
         noteReleased (released, n);
 
     if (area == Area::chord)
-    {
         bookChordKey (n, isNoteOn);
+    else
+        bookSoloKey (n, isNoteOn, m.getVelocity());
 
-        if (! bypassed && changesHeldKeys && countSoloNotes() > 0)
-            harmonize();
+    if (updatesVoices)
+        harmonize (withEvent ? t : 0);
+}
+
+void myAudioProcessor::passController (const juce::uint8* d, int size, int t, bool toBoth)
+{
+    const int pedal = d[1] == 64 ? 0 : (d[1] == 66 ? 1 : (d[1] == 67 ? 2 : -1));
+
+    if (pedal < 0)
+    {
+        output.add (d, size, t);
+        return;
+    }
+
+    const auto bit = [] (int channel) { return (uint16_t) (1u << (channel - 1)); };
+    const bool press = d[2] >= 64;
+    const uint16_t own = bit ((d[0] & 0x0f) + 1);
+    uint16_t channels = toBoth ? (uint16_t) (bit (limitChannel (chanOutChord)) | bit (limitChannel (chanOutSolo))) : own;
+
+    // A release also reaches every channel a press of this pedal still holds
+    // down: spread there, or passed there while it was not to be spread.
+    if (! press)
+        channels |= spreadPedals[(size_t) pedal] | (pedalsToBoth > 0 ? passedPedals[(size_t) pedal] : 0);
+
+    if (channels == own)
+    {
+        output.add (d, size, t);
     }
     else
     {
-        bookSoloKey (n, isNoteOn, m.getVelocity());
-
-        if (! bypassed && changesHeldKeys)
-            harmonize();
+        for (int channel = 1; channel <= 16; ++channel)
+        {
+            if ((channels & bit (channel)) != 0)
+            {
+                const juce::uint8 copy[] = { (juce::uint8) ((d[0] & 0xf0) | (channel - 1)), d[1], d[2] };
+                output.add (copy, 3, t);
+            }
+        }
     }
+
+    if (press)
+        (toBoth ? spreadPedals : passedPedals)[(size_t) pedal] |= channels;
+    else
+        spreadPedals[(size_t) pedal] &= (uint16_t) ~channels, passedPedals[(size_t) pedal] &= (uint16_t) ~channels;
 }
 
 myAudioProcessor::Area myAudioProcessor::areaOf (int n) const noexcept

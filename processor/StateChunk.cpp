@@ -160,7 +160,8 @@ std::string text (const Settings::Values& values)
     juce::XmlElement root ("Root");
 
     for (size_t i = 0; i < values.size(); ++i)
-        root.createNewChildElement (Settings::table[i].key)->addTextElement (juce::String (values[(size_t) i]));
+        if (Settings::isWritten ((Settings::Key) i, values[i]))
+            root.createNewChildElement (Settings::table[i].key)->addTextElement (juce::String (values[i]));
 
     return root.toString (juce::XmlElement::TextFormat().singleLine().withoutHeader()).toStdString();
 }
@@ -271,7 +272,7 @@ int nestingDepth (const char* text, size_t length)
 }
 } // namespace
 
-void read (const void* data, int sizeInBytes, const std::function<void (Settings::Key, int32_t)>& store)
+void read (const void* data, int sizeInBytes, const Store& store)
 {
     if (data == nullptr || sizeInBytes <= headerSize)
         return;
@@ -290,7 +291,7 @@ void read (const void* data, int sizeInBytes, const std::function<void (Settings
     readText (reinterpret_cast<const char*> (d + headerSize), std::min ((size_t) declared, (size_t) sizeInBytes - headerSize), store);
 }
 
-void readText (const char* textStart, size_t available, const std::function<void (Settings::Key, int32_t)>& store)
+void readText (const char* textStart, size_t available, const Store& store)
 {
     if (textStart == nullptr)
         return;

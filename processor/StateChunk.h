@@ -14,6 +14,9 @@
     juce_core, so that the reader can be fuzzed on its own. Any thread; allocates. */
 namespace StateChunk
 {
+/** Where a reader hands each setting it reads. */
+using Store = std::function<void (Settings::Key, int32_t)>;
+
 /** The settings text a chunk carries: the XML element alone. */
 std::string text (const Settings::Values& values);
 
@@ -23,9 +26,9 @@ void write (const Settings::Values& values, juce::MemoryBlock& dest);
 /** Reads a chunk. For every child whose tag is one of the keys (ASCII case
     ignored), calls store (Settings::Key, value) in document order. Calls nothing
     at all when the chunk is not accepted or its text does not parse. */
-void read (const void* data, int sizeInBytes, const std::function<void (Settings::Key, int32_t)>& store);
+void read (const void* data, int sizeInBytes, const Store& store);
 
 /** Reads a settings text (up to `length` bytes or a zero byte) as read() reads a chunk's. */
-void readText (const char* text, size_t length, const std::function<void (Settings::Key, int32_t)>& store);
+void readText (const char* text, size_t length, const Store& store);
 
 } // namespace StateChunk

@@ -115,12 +115,17 @@ void myAudioProcessor::silenceVoices (int t)
     firstSoundingVoice = 0;
 }
 
-void myAudioProcessor::harmonize()
+void myAudioProcessor::endVoices (int t)
 {
     if (firstSoundingVoice < harmonyNotes.size())
         notifyChange();
 
-    silenceVoices (0);
+    silenceVoices (t);
+}
+
+void myAudioProcessor::harmonize (int t)
+{
+    endVoices (t);
 
     if (chordNotes.size() < 2 || harmonyEnabled <= 0 || numSoloKeysDown == 0)
         return;
@@ -154,7 +159,7 @@ void myAudioProcessor::harmonize()
     for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
         const auto on = juce::MidiMessage::noteOn (harmonyChannel, harmonyNotes.getUnchecked (i), velocity);
-        output.add (on, 0);
+        output.add (on, t);
         keyboardState.processNextMidiEvent (on);
         notifyChange();
     }

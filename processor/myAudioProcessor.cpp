@@ -102,6 +102,8 @@ std::array<std::atomic<int32_t>*, Settings::count> myAudioProcessor::settingsByK
     s[Settings::harmonyEnabled] = &harmonyEnabled;
     s[Settings::ccHarmonyCtl] = &ccHarmonyCtl;
     s[Settings::maxSoloVoices] = &maxSoloVoices;
+    s[Settings::voicesWithMelody] = &voicesWithMelody;
+    s[Settings::pedalsToBoth] = &pedalsToBoth;
     return s;
 }
 
@@ -128,12 +130,27 @@ std::string myAudioProcessor::getSettingsText()
 
 void myAudioProcessor::setSettingsText (const char* text, size_t length)
 {
-    const auto settings = settingsByKey();
-    StateChunk::readText (text, length, [&] (Settings::Key key, int32_t value) { *settings[(size_t) key] = value; });
+    loadSettings ([&] (const StateChunk::Store& store) { StateChunk::readText (text, length, store); });
 }
 
 void myAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
+    loadSettings ([&] (const StateChunk::Store& store) { StateChunk::read (data, sizeInBytes, store); });
+}
+
+void myAudioProcessor::loadSettings (const std::function<void (const StateChunk::Store&)>& read)
+{
     const auto settings = settingsByKey();
-    StateChunk::read (data, sizeInBytes, [&] (Settings::Key key, int32_t value) { *settings[(size_t) key] = value; });
+    std::array<bool, Settings::count> loaded {};
+    read ([&] (Settings::Key key, int32_t value) {
+        *settings[(size_t) key] = value;
+        loaded[(size_t) key] = true;
+    });
+
+    // A chunk that sets anything sets the added switches too: one without
+    // them was written before they existed, or with them off.
+    if (std::find (loaded.begin(), loaded.end(), true) != loaded.end())
+        for (size_t k = 0; k < loaded.size(); ++k)
+            if (Settings::table[k].onlyWhenOn && ! loaded[k])
+                *settings[k] = Settings::table[k].defaultValue;
 }

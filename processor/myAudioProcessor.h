@@ -2,6 +2,7 @@
 
 #include "OrderedMidi.h"
 #include "Settings.h"
+#include "StateChunk.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -97,6 +98,8 @@ public:
     std::atomic<int32_t> ccHarmonyCtl { Settings::defaultOf (Settings::ccHarmonyCtl) };
     std::atomic<int32_t> harmonyEnabled { Settings::defaultOf (Settings::harmonyEnabled) };
     std::atomic<int32_t> maxSoloVoices { Settings::defaultOf (Settings::maxSoloVoices) };
+    std::atomic<int32_t> voicesWithMelody { Settings::defaultOf (Settings::voicesWithMelody) }; // voices at their event, not the block start
+    std::atomic<int32_t> pedalsToBoth { Settings::defaultOf (Settings::pedalsToBoth) }; // pedals to the chord and the solo channel
     std::atomic<bool> learnSplitPoint { false };
 
     juce::MidiKeyboardState keyboardState;
@@ -161,7 +164,8 @@ private:
     };
 
     /** The block's output in time linear in its events: the events at the
-        block start (where the harmony voices go) and the later ones, each list
+        block start (where the harmony voices go, unless they go with their
+        event) and the later ones, each list
         in the order added. Since the block's events arrive in order of
         position, the two together are what the framework's addEvent would
         build, without searching or moving anything. */
@@ -180,7 +184,9 @@ private:
     };
 
     void runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed);
-    void harmonize();
+    void harmonize (int position);
+    void endVoices (int position);
+    void passController (const juce::uint8* data, int size, int position, bool toBoth);
     void bookChordKey (int note, bool isNoteOn) noexcept;
     void bookSoloKey (int note, bool isNoteOn, juce::uint8 velocity) noexcept;
     void forgetHeldKeys() noexcept;
@@ -197,6 +203,7 @@ private:
     void silenceVoices (int position);
     static int limitChannel (int channel) noexcept;
     std::array<std::atomic<int32_t>*, Settings::count> settingsByKey();
+    void loadSettings (const std::function<void (const StateChunk::Store&)>& read);
     Settings::Values currentSettings();
 
     std::array<KeyRoute, 128> keyRoutes {};
@@ -205,6 +212,10 @@ private:
     std::array<juce::uint64, 2> soloKeysDown {}; // keys whose soloNotes list is not empty
     int numSoloKeysDown = 0;
     int harmonyChannel = 2; // the channel on which harmonyNotes were sent
+    // Per pedal (sustain, sostenuto, soft), the output channels (bit n for
+    // channel n + 1) where a press went out and no release yet: spread by the
+    // setting, or passed on as it came.
+    std::array<uint16_t, 3> spreadPedals {}, passedPedals {};
     int firstSoundingVoice = 0; // harmonyNotes below it were left out by the cap
     BlockOutput output;
 

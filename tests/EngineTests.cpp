@@ -199,6 +199,25 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { { off (1, 52, 0, 3) }, Events { off (2, 52, 0, 3) }, [] (auto& p) { p.learnSplitPoint = true; } },
         { { on (1, 50, 90) }, Events { on (1, 50, 90) } } } },
 
+    // The old voices end before the event that calls for new ones, which follow it.
+    Script { "VoicesWithTheMelodyNoteGoAtItsPosition", {
+        { cMajor, {}, [] (auto& p) { p.voicesWithMelody = 1; } },
+        { { on (1, 72, 90, 100), off (1, 43, 0, 200), on (1, 45, 100, 200) },
+          Events { on (2, 72, 90, 100) } + notes (2, { 60, 64, 67 }, 90, false, 100)
+              + notes (2, { 60, 64, 67 }, 0, true, 200) + Events { off (1, 43, 0, 200) } + notes (2, { 60, 64 }, 90, false, 200)
+              + notes (2, { 60, 64 }, 0, true, 200) + Events { on (1, 45, 100, 200) } + notes (2, { 60, 64, 69 }, 90, false, 200) },
+        { { off (1, 72, 0, 50) }, notes (2, { 60, 64, 69 }, 0, true, 50) + Events { off (2, 72, 0, 50) } } } },
+
+    // Pedals from any channel to both; a release reaches where its press went; the harmony switch stays one.
+    Script { "PedalsOnBothSounds", {
+        { { cc (3, 64, 127, 5), cc (3, 67, 0, 6), cc (3, 65, 127, 7) },
+          Events { cc (1, 64, 127, 5), cc (2, 64, 127, 5), cc (1, 67, 0, 6), cc (2, 67, 0, 6), cc (3, 65, 127, 7) },
+          [] (auto& p) { p.pedalsToBoth = 1; } },
+        { { cc (3, 64, 0, 9) }, Events { cc (1, 64, 0, 9), cc (2, 64, 0, 9), cc (3, 64, 0, 9) }, [] (auto& p) { p.pedalsToBoth = 0; } },
+        { { cc (3, 64, 0, 2), cc (4, 66, 127, 3) }, Events { cc (3, 64, 0, 2), cc (1, 66, 127, 3) },
+          [] (auto& p) { p.pedalsToBoth = 1; p.ccHarmonyCtl = 64; p.chanOutSolo = 1; } },
+        { cMajor + Events { on (1, 72, 90, 1) }, cMajor + Events { on (1, 72, 90, 1) } } } },
+
     Script { "LearningBelowTwelveIsRefusedAndEnds", {
         { { on (1, 11, 90) }, Events {}, [] (auto& p) { p.learnSplitPoint = true; } },
         { { on (1, 11, 90, 2), on (1, 47, 90, 3) }, Events { on (1, 11, 90, 2), on (1, 47, 90, 3) } } } }

@@ -44,12 +44,12 @@ inline Events operator+ (Events a, const Events& b)
     return a;
 }
 
-/** Note-ons (or note-offs, with velocity 0) of these notes, at the block start. */
-inline Events notes (int channel, std::initializer_list<int> keys, int velocity, bool turnOff = false)
+/** Note-ons (or note-offs, with velocity 0) of these notes, at the block start unless told. */
+inline Events notes (int channel, std::initializer_list<int> keys, int velocity, bool turnOff = false, int position = 0)
 {
     Events e;
     for (auto k : keys)
-        e.push_back (turnOff ? off (channel, k) : on (channel, k, velocity));
+        e.push_back (turnOff ? off (channel, k, 0, position) : on (channel, k, velocity, position));
     return e;
 }
 

@@ -11,10 +11,10 @@ namespace
 {
 using Values = Settings::Values;
 
-// In chunk order: chordThru, chanOutChord, chanOutSolo, splitPoint, harmonyEnabled, ccHarmonyCtl, maxSoloVoices.
+// In chunk order, the settings table's.
 Values settingsOf (const myAudioProcessor& p)
 {
-    return { p.chordThru, p.chanOutChord, p.chanOutSolo, p.splitPoint, p.harmonyEnabled, p.ccHarmonyCtl, p.maxSoloVoices };
+    return { p.chordThru, p.chanOutChord, p.chanOutSolo, p.splitPoint, p.harmonyEnabled, p.ccHarmonyCtl, p.maxSoloVoices, p.voicesWithMelody, p.pedalsToBoth };
 }
 
 const Values defaults { 1, 1, 2, 48, 1, 32, 10 };
@@ -73,6 +73,8 @@ TEST (StateWriting, RoundTripOfAnySettings)
             *setting = near (rng);
         source.chanOutChord = any (rng);
         source.ccHarmonyCtl = any (rng);
+        source.voicesWithMelody = std::max (0, near (rng)); // written only while on
+        source.pedalsToBoth = std::max (0, near (rng));
         if (i == 0)
             source.splitPoint = std::numeric_limits<int32_t>::min(), source.harmonyEnabled = std::numeric_limits<int32_t>::max();
 
@@ -128,6 +130,16 @@ TEST (StateReading, EveryKeyAndOnlyTheKeysPresent)
                (Values { 0, 3, 4, 60, 0, 64, 5 }));
     EXPECT_EQ (loadedText ("<Settings><splitPoint>62</splitPoint><maxSoloVoices>3</maxSoloVoices></Settings>"),
                (Values { 1, 1, 2, 62, 1, 32, 3 }));
+
+    // The playing switches read as the others do; a chunk without them, as
+    // every chunk written before them, turns them off.
+    EXPECT_EQ (loadedText ("<Root><voicesWithMelody>7</voicesWithMelody><PEDALSTOBOTH>-1</PEDALSTOBOTH></Root>"),
+               (Values { 1, 1, 2, 48, 1, 32, 10, 7, -1 }));
+    myAudioProcessor p;
+    p.voicesWithMelody = p.pedalsToBoth = 1;
+    const auto old = chunkWithText (defaultText);
+    p.setStateInformation (old.data(), (int) old.size());
+    EXPECT_EQ (settingsOf (p), defaults);
 }
 
 TEST (StateReading, HeaderLengthAndTerminator)

@@ -18,6 +18,8 @@ enum Key
     harmonyEnabled,
     ccHarmonyCtl,
     maxSoloVoices,
+    voicesWithMelody,
+    pedalsToBoth,
     count
 };
 
@@ -25,6 +27,10 @@ struct Setting
 {
     const char* key;
     int32_t defaultValue;
+    // A switch added later, off by default: written only while on (above 0),
+    // and off again when a chunk without it loads, so that every chunk written
+    // before it existed still means, and is, what it was.
+    bool onlyWhenOn = false;
 };
 
 inline constexpr std::array<Setting, count> table { {
@@ -35,12 +41,17 @@ inline constexpr std::array<Setting, count> table { {
     { "harmonyEnabled", 1 },
     { "ccHarmonyCtl", 32 },
     { "maxSoloVoices", 10 },
+    { "voicesWithMelody", 0, true },
+    { "pedalsToBoth", 0, true },
 } };
 
 /** One value per setting, in chunk order. */
 using Values = std::array<int32_t, count>;
 
 constexpr int32_t defaultOf (Key k) { return table[(std::size_t) k].defaultValue; }
+
+/** Whether the chunk carries this value: an added switch only while it is on. */
+constexpr bool isWritten (Key k, int32_t value) { return ! table[(std::size_t) k].onlyWhenOn || value > 0; }
 
 constexpr Values defaults()
 {

@@ -105,8 +105,9 @@ TEST (Blocks, BypassPassesEventsAndAudioUnchanged)
     ActivePlugin p;
     p.audio.fill (testSignal);
     EXPECT_EQ (p.plugin.dispatch (effSetBypass, 0, 1), 1);
+    p.load (settingElements ({ { Settings::pedalsToBoth, 1 } }));
 
-    const Events events { on (1, 36, 100), on (1, 72, 90, 7), cc (1, 123, 0, 9) };
+    const Events events { on (1, 36, 100), on (1, 72, 90, 7), cc (3, 64, 127, 8), cc (1, 123, 0, 9) };
     EXPECT_EQ (p.play (events), events);
     EXPECT_EQ (p.audio.outputs[0][200], testSignal (0, 200));
 

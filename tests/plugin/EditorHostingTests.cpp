@@ -165,7 +165,7 @@ TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensAroundThem)
     while (! ready)
         std::this_thread::sleep_for (std::chrono::milliseconds (5));
 
-    const std::string projects[] = { settingElements ({ { Settings::chanOutChord, 5 }, { Settings::chanOutSolo, 6 }, { Settings::splitPoint, 60 } }),
+    const std::string projects[] = { settingElements ({ { Settings::chanOutChord, 5 }, { Settings::chanOutSolo, 6 }, { Settings::splitPoint, 60 }, { Settings::voicesWithMelody, 1 }, { Settings::pedalsToBoth, 1 } }),
                                      settingElements ({ { Settings::chanOutChord, 1 }, { Settings::chanOutSolo, 2 }, { Settings::splitPoint, 48 } }) };
     auto bypassAndLoad = [&] (int i) {
         if (i % 7 == 0)

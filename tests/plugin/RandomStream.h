@@ -68,6 +68,7 @@ void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
     auto chance = [&] (int percent) { return (int) (rng() % 100) < percent; };
     auto pick = [&] (int lo, int hi) { return lo + (int) (rng() % (unsigned) (hi - lo + 1)); };
     std::vector<int> held;
+    std::vector<std::pair<int, int>> pedals; // (controller, channel) pressed and not yet released
     auto note = [&] (const char* verb, int key, int position) { log.push_back (std::string (verb) + ":" + std::to_string (key) + "@" + std::to_string (position)); };
 
     for (int block = 0; block < 40; ++block)
@@ -85,7 +86,7 @@ void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
         }
         if (chance (8))
         {
-            const auto settings = settingElements ({ { Settings::chordThru, pick (0, 1) }, { Settings::chanOutChord, pick (1, 16) }, { Settings::chanOutSolo, pick (1, 16) }, { Settings::splitPoint, pick (40, 70) }, { Settings::harmonyEnabled, pick (0, 1) }, { Settings::maxSoloVoices, pick (1, 10) } });
+            const auto settings = settingElements ({ { Settings::chordThru, pick (0, 1) }, { Settings::chanOutChord, pick (1, 16) }, { Settings::chanOutSolo, pick (1, 16) }, { Settings::splitPoint, pick (40, 70) }, { Settings::harmonyEnabled, pick (0, 1) }, { Settings::maxSoloVoices, pick (1, 10) }, { Settings::voicesWithMelody, pick (0, 1) }, { Settings::pedalsToBoth, pick (0, 1) } });
             s.load (settings);
             log.push_back ("load:" + settings);
         }
@@ -96,6 +97,19 @@ void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
         {
             position += chance (5) ? pick (30, 100) : pick (0, 10);
             if (chance (8))
+            {
+                // A pedal pressed on any channel, or the last one down released there.
+                static constexpr int pedalNumbers[] = { 64, 66, 67 };
+                const bool release = ! pedals.empty() && chance (50);
+                if (! release)
+                    pedals.emplace_back (pedalNumbers[pick (0, 2)], pick (1, 16));
+                const auto [number, channel] = pedals.back();
+                s.controller (number, release ? 0 : 127, channel);
+                log.push_back ("pedal:" + std::to_string (number) + "@" + std::to_string (channel) + (release ? "=0" : "=127"));
+                if (release)
+                    pedals.pop_back();
+            }
+            else if (chance (8))
             {
                 const int number = chance (50) ? 32 : (chance (50) ? 123 : 120);
                 const int value = pick (0, 127);
@@ -129,6 +143,8 @@ void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
         s.release (key);
         note ("off", key, 0);
     }
+    for (auto [number, channel] : pedals)
+        s.controller (number, 0, channel);
     s.runBlock();
     log.push_back ("|");
 }

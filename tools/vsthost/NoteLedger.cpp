@@ -25,6 +25,12 @@ void NoteLedger::take (const std::vector<ReceivedEvent>& events, int block)
         {
             panic (channel);
         }
+        else if (status == 0xb0 && (data1 == 64 || data1 == 66 || data1 == 67))
+        {
+            // A pedal is a level, not a count: any release lifts it.
+            auto& since = pedalDownSince[(size_t) (channel * 128 + data1)];
+            since = e.midi[2] < 64 ? 0 : (since > 0 ? since : block + 1);
+        }
     }
 }
 
@@ -59,6 +65,11 @@ std::vector<std::string> NoteLedger::stillSounding() const
         if (notes[i].count > 0)
             result.push_back ("ch " + std::to_string (i / 128 + 1) + " key " + std::to_string (i % 128) + " from block "
                               + std::to_string (notes[i].firstBlock));
+
+    for (size_t i = 0; i < pedalDownSince.size(); ++i)
+        if (pedalDownSince[i] > 0)
+            result.push_back ("ch " + std::to_string (i / 128 + 1) + " pedal " + std::to_string (i % 128) + " from block "
+                              + std::to_string (pedalDownSince[i] - 1));
 
     return result;
 }
