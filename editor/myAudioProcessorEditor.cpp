@@ -1,6 +1,7 @@
 #include "myAudioProcessorEditor.h"
 
 #include "BinaryData.h"
+#include "NoteNames.h"
 
 namespace
 {
@@ -50,6 +51,11 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
                                             "the lowest voices are left out first",
                             10);
     maxVoicesLabel = makeCaption ("maxVoicesLabel", "Max. Solo voices");
+    voicesWithMelodySwitch = makeSwitch ("voicesWithMelodySwitch", "Voices with melody note",
+                                         "The harmony voices start and end with the note that calls for them, "
+                                         "not at the start of the host's block");
+    pedalsToBothSwitch = makeSwitch ("pedalsToBothSwitch", "Pedals on both sounds",
+                                     "Sustain, sostenuto and soft pedal go out on the chord and the solo channel");
 
     backgroundImage = juce::ImageCache::getFromMemory (PolyquintaBinaryData::background_png, PolyquintaBinaryData::background_pngSize);
     setSize (editorWidth, editorHeight);
@@ -60,7 +66,7 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     showSetting (*soloChannelBox, owner.chanOutSolo);
     showSetting (*maxVoicesBox, owner.maxSoloVoices);
     showSetting (*ccHarmonyBox, owner.ccHarmonyCtl);
-    splitPointLabel->setText (juce::String (owner.splitPoint.load()), juce::dontSendNotification);
+    showProcessor();
 }
 
 void myAudioProcessorEditor::createKeyboard (myAudioProcessor& owner)
@@ -77,6 +83,7 @@ void myAudioProcessorEditor::createKeyboard (myAudioProcessor& owner)
     addAndMakeVisible (*midiKeyboard);
     midiKeyboard->setAvailableRange (lowestKey, highestKey);
     midiKeyboard->setLowestVisibleKey (lowestKey);
+    midiKeyboard->setOctaveForMiddleC (NoteNames::octaveForMiddleC);
     midiKeyboard->setColour (juce::MidiKeyboardComponent::keyDownOverlayColourId, juce::Colours::red);
 }
 
@@ -104,6 +111,17 @@ std::unique_ptr<juce::Label> myAudioProcessorEditor::makeCaption (const char* na
     return label;
 }
 
+std::unique_ptr<juce::ToggleButton> myAudioProcessorEditor::makeSwitch (const char* name, const char* text, const char* tooltip)
+{
+    auto button = makeControl<juce::ToggleButton> (*this, name, text);
+    button->setColour (juce::ToggleButton::textColourId, juce::Colours::white);
+    button->setColour (juce::ToggleButton::tickColourId, juce::Colours::white);
+    button->setColour (juce::ToggleButton::tickDisabledColourId, juce::Colours::white.withAlpha (0.6f));
+    button->setTooltip (tooltip);
+    button->addListener (this);
+    return button;
+}
+
 void myAudioProcessorEditor::createSplitPointDisplay()
 {
     splitPointLabel = makeCaption ("splitPointLabel", "");
@@ -112,6 +130,9 @@ void myAudioProcessorEditor::createSplitPointDisplay()
     splitPointLabel->setColour (juce::Label::textColourId, juce::Colours::black);
     splitPointLabel->setColour (juce::Label::outlineColourId, juce::Colours::grey);
     splitPointLabel->setTooltip ("SPlitpoint between chord and solo area");
+
+    splitPointName = makeCaption ("splitPointName", "");
+    splitPointName->setJustificationType (juce::Justification::centredRight);
 }
 
 myAudioProcessorEditor::~myAudioProcessorEditor()
@@ -133,6 +154,9 @@ myAudioProcessorEditor::~myAudioProcessorEditor()
     ccHarmonyLabel = nullptr;
     maxVoicesBox = nullptr;
     maxVoicesLabel = nullptr;
+    splitPointName = nullptr;
+    voicesWithMelodySwitch = nullptr;
+    pedalsToBothSwitch = nullptr;
 
     getProcessor().removeChangeListener (this);
     backgroundImage = {};
@@ -198,6 +222,9 @@ void myAudioProcessorEditor::resized()
     ccHarmonyLabel->setBounds (515, 80, 130, 24);
     maxVoicesBox->setBounds (655, 120, 80, 24);
     maxVoicesLabel->setBounds (515, 120, 130, 24);
+    splitPointName->setBounds (348, 126, 60, 20);
+    voicesWithMelodySwitch->setBounds (775, 80, 200, 24);
+    pedalsToBothSwitch->setBounds (775, 120, 200, 24);
 
     // Exactly as wide as keys 24 to 127, so that no scroll buttons appear.
     midiKeyboard->setBounds (midiKeyboard->getX(), midiKeyboard->getY(), keyboardWidth(), 64);
@@ -207,20 +234,34 @@ void myAudioProcessorEditor::resized()
 void myAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* source)
 {
     JUCE_ASSERT_MESSAGE_THREAD
-    auto& p = getProcessor();
-
-    if (source != static_cast<juce::ChangeBroadcaster*> (&p))
+    if (source != static_cast<juce::ChangeBroadcaster*> (&getProcessor()))
         return;
 
-    splitPointLabel->setText (juce::String (p.splitPoint.load()), juce::dontSendNotification);
+    showProcessor();
     repaint();
+}
+
+void myAudioProcessorEditor::showProcessor()
+{
+    auto& p = getProcessor();
+    const auto split = p.splitPoint.load();
+    splitPointLabel->setText (juce::String (split), juce::dontSendNotification);
+    splitPointName->setText (split >= 0 && split <= 127 ? NoteNames::name (split) : std::string(), juce::dontSendNotification);
+    voicesWithMelodySwitch->setToggleState (p.voicesWithMelody > 0, juce::dontSendNotification);
+    pedalsToBothSwitch->setToggleState (p.pedalsToBoth > 0, juce::dontSendNotification);
 }
 
 void myAudioProcessorEditor::buttonClicked (juce::Button* button)
 {
     JUCE_ASSERT_MESSAGE_THREAD
+    auto& p = getProcessor();
+
     if (button == learnButton.get())
-        getProcessor().learnSplitPoint = true;
+        p.learnSplitPoint = true;
+    else if (button == voicesWithMelodySwitch.get())
+        p.voicesWithMelody = button->getToggleState() ? 1 : 0;
+    else if (button == pedalsToBothSwitch.get())
+        p.pedalsToBoth = button->getToggleState() ? 1 : 0;
 }
 
 void myAudioProcessorEditor::comboBoxChanged (juce::ComboBox* box)

@@ -5,8 +5,9 @@
 #include <juce_audio_utils/juce_audio_utils.h>
 
 /** The plug-in's window: a fixed 996 x 250 panel with the four choice boxes,
-    the split point and its "Learn" button, the on-screen keyboard, the split
-    bars under it and the harmony lamp. It keeps no copy of any setting.
+    the split point with its note name and its "Learn" button, the two playing
+    switches, the on-screen keyboard, the split bars under it and the harmony
+    lamp. It keeps no copy of any setting.
     Message thread only (the entry points check); it allocates and may block. */
 class myAudioProcessorEditor : public juce::AudioProcessorEditor,
                                public juce::ChangeListener,
@@ -30,6 +31,8 @@ private:
     void createSplitPointDisplay();
     std::unique_ptr<juce::ComboBox> makeBox (const char* name, const char* tooltip, int lastNumber);
     std::unique_ptr<juce::Label> makeCaption (const char* name, const char* text);
+    std::unique_ptr<juce::ToggleButton> makeSwitch (const char* name, const char* text, const char* tooltip);
+    void showProcessor();
     int keyboardWidth() const;
     int splitBarX (int32_t split) const;
 
@@ -41,10 +44,13 @@ private:
     std::unique_ptr<juce::Label> soloChannelLabel;
     std::unique_ptr<juce::Label> splitPointTitle;
     std::unique_ptr<juce::Label> splitPointLabel;
+    std::unique_ptr<juce::Label> splitPointName;
     std::unique_ptr<juce::ComboBox> ccHarmonyBox;
     std::unique_ptr<juce::Label> ccHarmonyLabel;
     std::unique_ptr<juce::ComboBox> maxVoicesBox;
     std::unique_ptr<juce::Label> maxVoicesLabel;
+    std::unique_ptr<juce::ToggleButton> voicesWithMelodySwitch;
+    std::unique_ptr<juce::ToggleButton> pedalsToBothSwitch;
     juce::Image backgroundImage;
 
     // Shows the controls' help texts, as users expect.

@@ -1,6 +1,6 @@
 // Draws resources/background.png, the editor's 996 x 250 panel: the red-orange
-// title band with the name in script lettering, the dark honeycomb panel with
-// a soft flare in its top-right corner, and the dark orange frame.
+// title band with the name in script lettering and a soft flare at its right
+// end, the dark honeycomb panel, and the dark orange frame.
 //
 //   make-background [OUT.png] [FONT]   (FONT: Debian's fonts-dancingscript by default)
 
@@ -83,10 +83,11 @@ void drawHoneycomb (juce::Graphics& g)
 void drawFlare (juce::Graphics& g)
 {
     juce::Graphics::ScopedSaveState save (g);
-    // Everything fades out inside x 830..975, y 61..165; only the band above is kept clear.
-    g.reduceClipRegion (0, bandBottom, width, height - bandBottom);
+    // In the title band's right end: everything fades out inside x 850..990,
+    // and the panel below stays clear for the playing switches.
+    g.reduceClipRegion (0, 0, width, bandBottom);
 
-    const juce::Point<float> centre (912.0f, 92.0f);
+    const juce::Point<float> centre (930.0f, 30.0f);
 
     juce::ColourGradient glow (juce::Colour (255, 214, 160).withAlpha (0.30f), centre.x, centre.y,
                                juce::Colour (255, 180, 120).withAlpha (0.0f), centre.x + 60.0f, centre.y, true);

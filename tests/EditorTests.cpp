@@ -131,6 +131,11 @@ TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
         *setting = item;
     }
 
+    // A switch writes its setting when clicked.
+    control<juce::ToggleButton> (*editor, "voicesWithMelodySwitch").triggerClick();
+    runMessageLoop();
+    EXPECT_EQ (p.voicesWithMelody.load(), 1);
+
     // The engine uses the new channel and controller at once.
     EXPECT_EQ (runBlock (p, { on (1, 40, 100) }), (Events { on (5, 40, 100) }));
     runBlock (p, { cc (1, 32, 0) });
@@ -145,19 +150,24 @@ TEST (EditorBehaviour, LoadsLearningAndMouseKeys)
     auto editor = editorFor (p);
 
     // A loaded state leaves the open boxes alone; the next note's change
-    // message brings the split number up to date; a new editor shows it all.
+    // message brings the split number and the switches up to date; a new
+    // editor shows it all.
     myAudioProcessor other;
     other.chanOutSolo = 7;
     other.splitPoint = 55;
+    other.pedalsToBoth = 1;
+    const auto& pedals = control<juce::ToggleButton> (*editor, "pedalsToBothSwitch");
     juce::MemoryBlock chunk;
     other.getStateInformation (chunk);
     p.setStateInformation (chunk.getData(), (int) chunk.getSize());
     runMessageLoop();
     EXPECT_EQ (boxText (*editor, "soloChannelBox"), "2");
     EXPECT_EQ (splitText (*editor), "48");
+    EXPECT_FALSE (pedals.getToggleState());
     runBlock (p, { on (1, 30, 90) });
     runMessageLoop();
     EXPECT_EQ (splitText (*editor), "55");
+    EXPECT_TRUE (pedals.getToggleState());
     EXPECT_EQ (boxText (*editor, "soloChannelBox"), "2");
     EXPECT_EQ (boxText (*editorFor (p), "soloChannelBox"), "7");
 
@@ -173,7 +183,9 @@ TEST (EditorBehaviour, LoadsLearningAndMouseKeys)
     editor.reset();
     runBlock (p, { on (1, 72, 90) });
     runMessageLoop(); // no editor listening any more
-    EXPECT_EQ (splitText (*editorFor (p)), "72");
+    const auto reopened = editorFor (p);
+    EXPECT_EQ (splitText (*reopened), "72");
+    EXPECT_EQ (control<juce::Label> (*reopened, "splitPointName").getText(), "C4"); // middle C, 60, is C3
 }
 
 //==============================================================================

@@ -121,8 +121,8 @@ TEST_F (RenderTool, DemoGetsTheVoicesTheRulesPredictPrintedAndDrawn)
     const auto run = render ("'" POLYQUINTA_DEMO_SONG "' " + path ("out.mid") + " --print --piano-roll " + path ("roll.png"));
     ASSERT_EQ (run.status, 0) << run.err;
     EXPECT_NE (run.out.find ("46 notes in"), std::string::npos) << run.out;
-    EXPECT_NE (run.out.find ("   1:1.00    2  C4   ( 60)   92   voice"), std::string::npos) << run.out;
-    EXPECT_NE (run.out.find ("   3:3.00    1  F5   ( 77)  100\n"), std::string::npos) << run.out;
+    EXPECT_NE (run.out.find ("   1:1.00    2  C3   ( 60)   92   voice"), std::string::npos) << run.out;
+    EXPECT_NE (run.out.find ("   3:3.00    1  F4   ( 77)  100\n"), std::string::npos) << run.out;
     const auto image = juce::ImageFileFormat::loadFrom (file ("roll.png"));
     EXPECT_TRUE (image.isValid());
     EXPECT_GT (image.getWidth(), 600);
@@ -137,11 +137,11 @@ TEST_F (RenderTool, DemoGetsTheVoicesTheRulesPredictPrintedAndDrawn)
         return found;
     };
 
-    // Bar 1, beat 1: C major held, melody C5 (velocity 92): C4 E4 G4 under it.
+    // Bar 1, beat 1: C major held, melody C4 (velocity 92): C3 E3 G3 under it.
     EXPECT_EQ (onsAt (0, 2), (std::vector<int> { 60092, 64092, 67092, 72092 }));
-    // Bar 1, beat 2: melody D5 (84): voices up to C5, the C now an octave higher.
+    // Bar 1, beat 2: melody D4 (84): voices up to C4, the C now an octave higher.
     EXPECT_EQ (onsAt (480, 2), (std::vector<int> { 64084, 67084, 72084, 74084 }));
-    // Bar 3: F major (F1 A1 C2) under melody A4 (86): F4 65, A3 57, C4 60.
+    // Bar 3: F major (F0 A0 C1) under melody A3 (86): F3 65, A2 57, C3 60.
     EXPECT_EQ (onsAt (3840, 2), (std::vector<int> { 57086, 60086, 65086, 69086 }));
     // The chord itself passes through on channel 1.
     EXPECT_EQ (onsAt (3840, 1), (std::vector<int> { 29072, 33072, 36072 }));
@@ -244,7 +244,7 @@ TEST_F (RenderTool, FixedBlocksPlaceVoicesAtMostOneBlockEarly)
 
 TEST_F (RenderTool, SavedStateCarriesTheSettings)
 {
-    auto run = render ("'" POLYQUINTA_DEMO_SONG "' " + path ("a.mid") + " --split G3 --solo-channel 6 --save-state " + path ("s.state"));
+    auto run = render ("'" POLYQUINTA_DEMO_SONG "' " + path ("a.mid") + " --split G2 --solo-channel 6 --pedals-to-both on --voices-with-melody on --save-state " + path ("s.state"));
     ASSERT_EQ (run.status, 0) << run.err;
 
     juce::MemoryBlock state;
@@ -252,6 +252,7 @@ TEST_F (RenderTool, SavedStateCarriesTheSettings)
     EXPECT_EQ (std::memcmp (state.getData(), "VC2!", 4), 0);
     const std::string bytes (static_cast<const char*> (state.getData()), state.getSize());
     EXPECT_NE (bytes.find ("<chanOutSolo>6</chanOutSolo><splitPoint>55</splitPoint>"), std::string::npos);
+    EXPECT_NE (bytes.find ("<voicesWithMelody>1</voicesWithMelody><pedalsToBoth>1</pedalsToBoth></Root>"), std::string::npos);
 
     write ("in.mid", { { { 0, 0x90, 54, 80 }, { 10, 0x90, 55, 80 } } });
     run = render (path ("in.mid") + " " + path ("b.mid") + " --state " + path ("s.state"));

@@ -2,6 +2,8 @@
 
 #include "Render.h"
 
+#include "NoteNames.h"
+
 #include <juce_core/juce_core.h>
 
 namespace render
@@ -43,43 +45,24 @@ int parseNote (const std::string& text)
     if (! text.empty() && std::isdigit ((unsigned char) text[0]))
         return parseInteger (text, "--split", 0, 127);
 
-    static const std::map<char, int> pitchClasses { { 'C', 0 }, { 'D', 2 }, { 'E', 4 }, { 'F', 5 }, { 'G', 7 }, { 'A', 9 }, { 'B', 11 } };
-    const auto bad = Error ("option --split takes a note number from 0 to 127 or a name such as C3 or F#4, not '" + text + "'");
+    if (const auto note = NoteNames::number (text))
+        return *note;
 
-    if (text.empty() || pitchClasses.count ((char) std::toupper ((unsigned char) text[0])) == 0)
-        throw bad;
-
-    int note = pitchClasses.at ((char) std::toupper ((unsigned char) text[0]));
-    size_t i = 1;
-
-    if (i < text.size() && (text[i] == '#' || text[i] == 'b'))
-        note += text[i++] == '#' ? 1 : -1;
-
-    char* end = nullptr;
-    const auto rest = text.substr (i);
-    const long octave = std::strtol (rest.c_str(), &end, 10);
-
-    if (rest.empty() || *end != 0)
-        throw bad;
-
-    const long number = (octave + 1) * 12 + note; // middle C, 60, is C4
-
-    if (number < 0 || number > 127)
-        throw bad;
-
-    return (int) number;
+    throw Error ("option --split takes a note number from 0 to 127 or a name such as C2 or F#3, not '" + text + "'");
 }
 
 std::string usage()
 {
     return "usage: polyquinta-render IN.mid OUT.mid [options]\n"
-           "  --split NOTE            split point: a number or a name such as C3 (middle C is C4)\n"
+           "  --split NOTE            split point: a number or a name such as C2 (middle C, 60, is C3)\n"
            "  --chord-channel N       MIDI channel of the chord notes, 1 to 16\n"
            "  --solo-channel N        MIDI channel of the melody and the harmony voices, 1 to 16\n"
            "  --harmony-cc N          controller that switches harmony on and off, 1 to 127\n"
            "  --max-voices N          most melody keys plus voices at once, 1 to 10\n"
            "  --chord-thru on|off     pass the chord notes on\n"
            "  --harmony on|off        build harmony voices\n"
+           "  --voices-with-melody on|off  voices at their melody note's time, not the block's start\n"
+           "  --pedals-to-both on|off      sustain, sostenuto and soft pedal to the chord and the solo channel\n"
            "  --state FILE            start from a saved state (from --save-state or a host)\n"
            "  --save-state FILE       write the settings used as a saved state\n"
            "  --sample-rate HZ        render sample rate (default 44100)\n"
@@ -119,6 +102,10 @@ Options parseCommandLine (const std::vector<std::string>& args)
             o.chordThru = parseSwitch (value(), a) ? 1 : 0;
         else if (a == "--harmony")
             o.harmony = parseSwitch (value(), a) ? 1 : 0;
+        else if (a == "--voices-with-melody")
+            o.voicesWithMelody = parseSwitch (value(), a) ? 1 : 0;
+        else if (a == "--pedals-to-both")
+            o.pedalsToBoth = parseSwitch (value(), a) ? 1 : 0;
         else if (a == "--state")
             o.statePath = value();
         else if (a == "--save-state")

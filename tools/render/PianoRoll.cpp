@@ -1,5 +1,7 @@
 #include "PianoRoll.h"
 
+#include "NoteNames.h"
+
 #include <cmath>
 #include <map>
 
@@ -154,7 +156,7 @@ void drawKeyRows (juce::Graphics& g, const Layout& l)
         {
             g.setColour (juce::Colour (0xffb0a898));
             g.setFont (9.0f);
-            g.drawText (juce::MidiMessage::getMidiNoteName (n, true, true, 4), l.keyboardWidth - 14, l.y (n) - 2, 14,
+            g.drawText (NoteNames::name (n), l.keyboardWidth - 14, l.y (n) - 2, 14,
                         l.rowHeight + 4, juce::Justification::centredRight);
         }
     }
@@ -178,7 +180,7 @@ void drawLegend (juce::Graphics& g, int splitPoint)
         { chordColour, "chord (left hand)" },
         { melodyColour, "melody (right hand)" },
         { voiceColour, "harmony voices" },
-        { splitColour, "split point " + juce::MidiMessage::getMidiNoteName (splitPoint, true, true, 4) },
+        { splitColour, "split point " + NoteNames::name (splitPoint) },
     };
 
     for (auto& [colour, text] : legend)

@@ -120,6 +120,8 @@ void applySettings (vsthost::Plugin& plugin, const Options& o)
         { &o.harmony, Settings::harmonyEnabled },
         { &o.harmonyController, Settings::ccHarmonyCtl },
         { &o.maxVoices, Settings::maxSoloVoices },
+        { &o.voicesWithMelody, Settings::voicesWithMelody },
+        { &o.pedalsToBoth, Settings::pedalsToBoth },
     };
 
     for (auto& [option, key] : overrides)

@@ -30,13 +30,13 @@ struct Options
 
     // Settings handed to the plug-in as a saved-state chunk; unset ones keep
     // the plug-in's (or the loaded state's) value.
-    std::optional<int> splitPoint, chordChannel, soloChannel, harmonyController, maxVoices, chordThru, harmony;
+    std::optional<int> splitPoint, chordChannel, soloChannel, harmonyController, maxVoices, chordThru, harmony, voicesWithMelody, pedalsToBoth;
 };
 
 /** Parses the command line; throws Error with a message for the user. */
 Options parseCommandLine (const std::vector<std::string>& args);
 
-/** A note number from "60" or a name such as "C3", "F#4", "Bb2" (middle C is C4). */
+/** A note number from "60" or a name such as "C2", "F#3", "Bb1" (middle C is C3). */
 int parseNote (const std::string& text);
 
 std::string usage();

@@ -3,6 +3,8 @@
 #include "PianoRoll.h"
 #include "Render.h"
 
+#include "NoteNames.h"
+
 #include <juce_events/juce_events.h>
 
 #include <cstdio>
@@ -23,7 +25,7 @@ void printListing (const render::Result& result)
 
             const int note = e.bytes[1];
             std::printf ("  %s  %2d  %-4s (%3d)  %3d%s\n", bars.describe (e.tick).c_str(), (e.bytes[0] & 0x0f) + 1,
-                         juce::MidiMessage::getMidiNoteName (note, true, true, 4).toRawUTF8(), note, e.bytes[2],
+                         NoteNames::name (note).c_str(), note, e.bytes[2],
                          e.isVoice ? "   voice" : "");
         }
     };
