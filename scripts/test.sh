@@ -12,6 +12,11 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
+# ccache hashes the paths inside the checkout relative to it, so that another
+# checkout of the same sources (a clean clone, a worktree) compiles almost
+# nothing either.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
+
 jobs=$(nproc)
 fuzz_seconds=${POLYQUINTA_FUZZ_SECONDS:-60}
 
