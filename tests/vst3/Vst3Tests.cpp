@@ -95,6 +95,7 @@ TEST (Vst3, StateCarriesTheVst2ChunkAndAnUnreadableOneChangesNothing)
 
     const auto kept = b.state();
     const std::string unreadable[] = { "", "VstW", std::string ("VstW\x7f\xff\xff\xf0", 8), std::string ("CcnK\0\0\0\0FBCh", 12),
+                                       "CcnK" + be32 (0) + "FBCh" + std::string (144, '\0') + be32 (0x7fffff00) + "VC2!" + std::string (8, '\xff'),
                                        "VST3" + std::string (36, '\0') + std::string (8, '\xff'), "a foreign plug-in's state",
                                        chunkWithText ("<Root><splitPoint>70</splitPoint>", 0x7fffffff) + "\xff\xff\xff\x7f\0\0\0\0JUCEPrivateData" };
     for (auto& state : unreadable)
@@ -122,7 +123,9 @@ TEST (Vst3, HostsThatBendTheRulesCrashNothing)
     // Switched off, it refuses more buses than it has, and blocks.
     p.instance->releaseResources();
     Steinberg::Vst::SpeakerArrangement stereo[] { Steinberg::Vst::SpeakerArr::kStereo, Steinberg::Vst::SpeakerArr::kStereo };
-    EXPECT_NE (p.processor->setBusArrangements (stereo, 2, stereo, 2), Steinberg::kResultOk);
+    EXPECT_NE (p.processor->setBusArrangements (stereo, 1, stereo, 2), Steinberg::kResultOk);
+    EXPECT_NE (p.processor->setBusArrangements (stereo, 2, stereo, 1), Steinberg::kResultOk);
+    EXPECT_EQ (p.processor->setBusArrangements (stereo, 1, stereo, 1), Steinberg::kResultOk);
     EXPECT_EQ (p.process(), Steinberg::kNotInitialized);
 }
 
