@@ -14,7 +14,9 @@ scripts/install-deps.sh
 
 # ccache hashes the paths inside the checkout relative to it, so that another
 # checkout of the same sources (a clean clone, a worktree) compiles almost
-# nothing either.
+# nothing either. Set here, not in the build: a cached object's debugging
+# information then names the folder that compiled it first, which a debugger
+# would follow; the test builds are run, not debugged.
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 
 jobs=$(nproc)
