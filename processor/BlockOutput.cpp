@@ -18,15 +18,21 @@ void myAudioProcessor::BlockOutput::clear() noexcept
 
 void myAudioProcessor::BlockOutput::add (const juce::uint8* data, int size, int position) noexcept
 {
-    // Past the block's capacity events are left out rather than allocated for.
-    const int room = outputCapacityBytes - atStart.data.size() - later.data.size();
+    // Past the block's capacity events are left out rather than allocated
+    // for: new notes first, never a release of one that went out.
+    constexpr int header = OrderedMidi::headerSize, releaseBytes = header + 3;
+    const int stored = header + OrderedMidi::storedLength (data, size);
+    const int used = atStart.data.size() + later.data.size();
+    const auto fits = [&] (int releases) {
+        return numEvents + 1 + releases <= maxEventsPerBlock && used + stored + releases * releaseBytes <= outputCapacityBytes;
+    };
 
-    if (numEvents >= maxEventsPerBlock)
+    if (stored == header || ! gate.admit (data, size, fits))
         return;
 
     auto& list = position <= 0 ? atStart : later;
 
-    if (OrderedMidi::append (list, list.data.size() + room, data, size, position))
+    if (OrderedMidi::append (list, list.data.size() + outputCapacityBytes - used, data, size, position))
         ++numEvents;
 }
 

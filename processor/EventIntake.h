@@ -4,8 +4,10 @@
 // then handed on ordered by position, in time linear in their number (a host
 // that hands them over out of order pays for one in-place sort). Storage is
 // reserved once, for the most a block may hold; what does not fit is left out
-// whole, never cut short. Audio thread only, after construction.
+// whole, never cut short, and new notes give way before any release of a
+// note that went in (NoteGate). Audio thread only, after construction.
 
+#include "NoteGate.h"
 #include "OrderedMidi.h"
 
 #include <algorithm>
@@ -27,7 +29,14 @@ public:
     {
         const int length = available > 0 ? OrderedMidi::storedLength (data, available) : 0;
 
-        if (length <= 0 || length > 0xffff || numEntries >= capacity || bytesUsed + length > byteCapacity)
+        // Counted as the destination stores them, so that all of them fit there.
+        constexpr int header = OrderedMidi::headerSize;
+        const auto fits = [&] (int releases) {
+            return numEntries + 1 + releases <= capacity
+                   && bytesUsed + (numEntries + 1) * header + length + releases * (header + 3) <= byteCapacity;
+        };
+
+        if (length <= 0 || length > 0xffff || ! gate.admit (data, length, fits))
             return;
 
         position = juce::jmax (0, position);
@@ -71,4 +80,5 @@ private:
     juce::HeapBlock<juce::uint8> bytes;
     int numEntries = 0, bytesUsed = 0;
     bool inOrder = true;
+    NoteGate gate; // matches releases to note-ons in the order the host hands them over
 };

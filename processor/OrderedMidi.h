@@ -10,6 +10,9 @@
 
 namespace OrderedMidi
 {
+/** What the framework stores before each message: its position and length. */
+inline constexpr int headerSize = (int) (sizeof (juce::int32) + sizeof (juce::uint16));
+
 /** The number of bytes the framework keeps of a message given with maxBytes. */
 inline int storedLength (const juce::uint8* data, int maxBytes) noexcept
 {
@@ -52,8 +55,6 @@ inline bool append (juce::MidiBuffer& buffer, int capacity, const juce::uint8* d
 
     if (length <= 0)
         return true;
-
-    constexpr int headerSize = (int) (sizeof (juce::int32) + sizeof (juce::uint16));
 
     if (length > 0xffff || buffer.data.size() + headerSize + length > capacity)
         return false;

@@ -272,36 +272,36 @@ int nestingDepth (const char* text, size_t length)
 }
 } // namespace
 
-void read (const void* data, int sizeInBytes, const Store& store)
+bool read (const void* data, int sizeInBytes, const Store& store)
 {
     if (data == nullptr || sizeInBytes <= headerSize)
-        return;
+        return false;
 
     const auto* d = static_cast<const uint8_t*> (data);
 
     if (std::memcmp (d, magic, 4) != 0)
-        return;
+        return false;
 
     const auto declared = (int32_t) getLittleEndian32 (d + 4);
 
     if (declared <= 0)
-        return;
+        return false;
 
     // The text is what there is: a shorter chunk or an early zero byte ends it.
-    readText (reinterpret_cast<const char*> (d + headerSize), std::min ((size_t) declared, (size_t) sizeInBytes - headerSize), store);
+    return readText (reinterpret_cast<const char*> (d + headerSize), std::min ((size_t) declared, (size_t) sizeInBytes - headerSize), store);
 }
 
-void readText (const char* textStart, size_t available, const Store& store)
+bool readText (const char* textStart, size_t available, const Store& store)
 {
     if (textStart == nullptr)
-        return;
+        return false;
 
     const auto* zero = static_cast<const char*> (std::memchr (textStart, 0, available));
     const auto text = validUtf8 (textStart, zero != nullptr ? (size_t) (zero - textStart) : available);
 
     if (nestingDepth (text.data(), text.size()) > maxNestingDepth || declaresEntities (text)
         || hasInstructionInsideElement (text) || hasMalformedReference (text))
-        return;
+        return false;
 
     // A few of the parser's steps move on by one character without looking;
     // trailing white space, which XML ignores after the element, keeps such a
@@ -310,11 +310,13 @@ void readText (const char* textStart, size_t available, const Store& store)
     const auto root = juce::XmlDocument::parse (juce::String::fromUTF8 (padded.c_str(), (int) padded.size()));
 
     if (root == nullptr)
-        return;
+        return false;
 
     for (auto* child : root->getChildIterator())
         for (int k = 0; k < Settings::count; ++k)
             if (equalsIgnoringAsciiCase (child->getTagName(), Settings::table[(size_t) k].key))
                 store ((Settings::Key) k, parseInteger (child->getAllSubText()));
+
+    return true;
 }
 } // namespace StateChunk

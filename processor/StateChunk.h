@@ -25,10 +25,10 @@ void write (const Settings::Values& values, juce::MemoryBlock& dest);
 
 /** Reads a chunk. For every child whose tag is one of the keys (ASCII case
     ignored), calls store (Settings::Key, value) in document order. Calls nothing
-    at all when the chunk is not accepted or its text does not parse. */
-void read (const void* data, int sizeInBytes, const Store& store);
+    at all, and answers false, when the chunk is not accepted or its text does not parse. */
+bool read (const void* data, int sizeInBytes, const Store& store);
 
 /** Reads a settings text (up to `length` bytes or a zero byte) as read() reads a chunk's. */
-void readText (const char* text, size_t length, const Store& store);
+bool readText (const char* text, size_t length, const Store& store);
 
 } // namespace StateChunk

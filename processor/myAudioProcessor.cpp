@@ -22,9 +22,6 @@ myAudioProcessor::myAudioProcessor (const BusesProperties& buses)
 {
     // Everything the audio thread may need is reserved here, so that the block
     // function never allocates in the steady state.
-    chordNotes.ensureStorageAllocated (listCapacity);
-    harmonyNotes.ensureStorageAllocated (listCapacity);
-
     for (auto& list : soloNotes)
         list.ensureStorageAllocated (maxStrikesPerKey);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FixedList.h"
+#include "NoteGate.h"
 #include "OrderedMidi.h"
 #include "Settings.h"
 #include "StateChunk.h"
@@ -108,7 +110,7 @@ public:
         that no input can make a harmony update longer. */
     static constexpr int maxStrikesPerKey = 16;
     static constexpr int listCapacity = 128 * maxStrikesPerKey;
-    using NoteList = juce::Array<int, juce::DummyCriticalSection, listCapacity>;
+    using NoteList = FixedList<int, listCapacity>;
 
     /** The voices of the last harmony update, those left out by the cap
         included. Audio thread, or any thread while no block runs. */
@@ -128,8 +130,7 @@ protected:
     explicit myAudioProcessor (const BusesProperties& buses);
 
 private:
-    // Bookkeeping, touched only on the audio thread. The floor on the
-    // storage keeps removals from shrinking (and so reallocating) the lists.
+    // Bookkeeping, touched only on the audio thread.
     NoteList chordNotes;
     juce::Array<HeldNote> soloNotes[128];
     NoteList harmonyNotes;
@@ -181,6 +182,7 @@ private:
     private:
         juce::MidiBuffer atStart, later;
         int numEvents = 0;
+        NoteGate gate; // lives as long as the processor: the notes it let out sound on
     };
 
     void runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed);

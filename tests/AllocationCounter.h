@@ -37,11 +37,10 @@ private:
 
 /** The audio thread's promise over `numBlocks` blocks, after `warmUp` more:
     `process (i)` allocates nothing and, where counted, takes one lock (the
-    processor's callback lock) and `extraLocks` more in all, and makes no
-    other blocking call; `between (i)` is what the host does between blocks,
+    processor's callback lock) and makes no other blocking call; `between (i)` is what the host does between blocks,
     not counted. */
 template <typename Between, typename Process>
-void expectRealtimeBlocks (int warmUp, int numBlocks, Between&& between, Process&& process, const std::size_t& extraLocks = 0)
+void expectRealtimeBlocks (int warmUp, int numBlocks, Between&& between, Process&& process)
 {
     std::size_t allocations = 0, locks = 0, blockingCalls = 0;
     for (int i = -warmUp; i < numBlocks; ++i)
@@ -60,7 +59,7 @@ void expectRealtimeBlocks (int warmUp, int numBlocks, Between&& between, Process
     EXPECT_EQ (allocations, 0u);
     if (AllocationCounter::countsBlockingCalls())
     {
-        EXPECT_EQ (locks, (std::size_t) numBlocks + extraLocks);
+        EXPECT_EQ (locks, (std::size_t) numBlocks);
         EXPECT_EQ (blockingCalls, 0u);
     }
 }
