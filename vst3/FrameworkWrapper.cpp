@@ -9,3 +9,18 @@
 #define GetPluginFactory frameworkPluginFactory
 
 #include <juce_audio_plugin_client/juce_audio_plugin_client_VST3.cpp>
+
+#include "FrameworkBypass.h"
+
+Vst3::FrameworkBypass Vst3::frameworkBypassOf (Steinberg::FUnknown* component)
+{
+    juce::JuceAudioProcessor* shared = nullptr;
+
+    if (component == nullptr || component->queryInterface (juce::JuceAudioProcessor::iid.toTUID(), (void**) &shared) != Steinberg::kResultOk
+        || shared == nullptr)
+        return {};
+
+    const FrameworkBypass bypass { shared->getBypassParameter(), shared->getBypassParamID() };
+    shared->release();
+    return bypass;
+}

@@ -16,7 +16,8 @@ GuardedComponent::GuardedComponent (FUnknown* frameworkComponent, Vst3Processor&
       audio (frameworkComponent),
       connection (frameworkComponent),
       contextRequirements (frameworkComponent),
-      processor (p)
+      processor (p),
+      bypass (frameworkBypassOf (frameworkComponent))
 {
 }
 
@@ -102,16 +103,16 @@ tresult PLUGIN_API GuardedComponent::activateBus (Vst::MediaType type, Vst::BusD
 
 tresult PLUGIN_API GuardedComponent::setBusArrangements (Vst::SpeakerArrangement* inputs, int32 numIns, Vst::SpeakerArrangement* outputs, int32 numOuts)
 {
-    // The framework answers success for more buses than there are.
-    if (numIns < 0 || numOuts < 0 || numIns > 1 || numOuts > component->getBusCount (Vst::kAudio, Vst::kOutput)
-        || (numIns > 0 && inputs == nullptr) || (numOuts > 0 && outputs == nullptr))
-        return kResultFalse;
+    // What there is: one input bus and one output bus, mono or stereo each.
+    // The framework answers success for more buses than there are, and
+    // computes with whatever speaker bits an output brings.
+    const auto isMonoOrStereo = [] (Vst::SpeakerArrangement a) { return a == Vst::SpeakerArr::kMono || a == Vst::SpeakerArr::kStereo; };
 
-    if (numIns == 1 && inputs[0] != Vst::SpeakerArr::kMono && inputs[0] != Vst::SpeakerArr::kStereo)
+    if (numIns != 1 || numOuts != 1 || inputs == nullptr || outputs == nullptr || ! isMonoOrStereo (inputs[0]) || ! isMonoOrStereo (outputs[0]))
         return kResultFalse;
 
     const auto result = audio->setBusArrangements (nullptr, 0, outputs, numOuts);
-    if (result == kResultOk && numIns == 1)
+    if (result == kResultOk)
         inputArrangement = inputs[0];
     return result;
 }
@@ -181,7 +182,8 @@ tresult PLUGIN_API GuardedComponent::process (Vst::ProcessData& data)
     if (data.numSamples < 0 || data.symbolicSampleSize != Vst::kSample32)
         return kInvalidArgument;
 
-    processor.takeHostEvents (data.inputEvents);
+    processor.takeHostEvents (data.inputEvents, data.inputParameterChanges, data.numSamples);
+    takeBypass (data.inputParameterChanges);
 
     const auto* in = data.numInputs > 0 && inputActive ? data.inputs : nullptr;
     const auto* out = data.numOutputs > 0 ? data.outputs : nullptr;
@@ -212,7 +214,8 @@ tresult PLUGIN_API GuardedComponent::process (Vst::ProcessData& data)
             outputs[c] = out->channelBuffers32[c] + start;
 
         part.numSamples = length;
-        part.inputParameterChanges = start == 0 ? data.inputParameterChanges : nullptr;
+        // Taken above: the framework's parameters are the controllers and the bypass.
+        part.inputParameterChanges = nullptr;
         processor.startPart (start, isLast ? INT_MAX : start + length);
         result = audio->process (part);
 
@@ -224,5 +227,22 @@ tresult PLUGIN_API GuardedComponent::process (Vst::ProcessData& data)
     } while (result == kResultOk && start < data.numSamples);
 
     return result;
+}
+
+void GuardedComponent::takeBypass (Vst::IParameterChanges* changes) noexcept
+{
+    // As the framework takes it: the last point of the block.
+    const int numChanged = changes != nullptr && bypass.parameter != nullptr ? changes->getParameterCount() : 0;
+
+    for (int i = 0; i < numChanged; ++i)
+    {
+        auto* queue = changes->getParameterData (i);
+        int32 offset = 0;
+        Vst::ParamValue value = 0;
+
+        if (queue != nullptr && queue->getParameterId() == bypass.id && queue->getPoint (queue->getPointCount() - 1, offset, value) == kResultTrue
+            && bypass.parameter->getValue() != (float) value)
+            bypass.parameter->setValue ((float) value);
+    }
 }
 } // namespace Vst3

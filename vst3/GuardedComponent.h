@@ -8,9 +8,13 @@
 // - a block runs only once the component is active (before that the
 //   framework has no buffers), and in parts no longer than the host
 //   announced (the framework's buffers hold no more);
-// - bus requests it cannot meet are refused (the framework answers success);
-// - the host's events go to the processor in time linear in their number,
-//   not through the framework's buffer, whose insertion walks it each time;
+// - bus requests it cannot meet are refused (the framework answers success),
+//   and so are states whose settings cannot be read;
+// - the host's events, and the controllers that come as changes of the
+//   framework's MIDI-CC parameters, go to the processor in time linear in
+//   their number, not through the framework's buffer, whose insertion walks
+//   it each time; the bypass parameter is set here too, off the framework's
+//   way to it, which locks and allocates on a thread's first use;
 // - the audio input is this guard's: it passes the input through to the
 //   output itself, and the processor the framework runs has none, since the
 //   framework copies the input bus's channel layout, allocating, every block.
@@ -22,6 +26,8 @@
 #include <pluginterfaces/vst/ivstaudioprocessor.h>
 #include <pluginterfaces/vst/ivstcomponent.h>
 #include <pluginterfaces/vst/ivstmessage.h>
+
+#include "FrameworkBypass.h"
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
@@ -76,6 +82,7 @@ public:
 
 private:
     static bool isInput (Vst::MediaType type, Vst::BusDirection dir, int32 index) { return type == Vst::kAudio && dir == Vst::kInput && index == 0; }
+    void takeBypass (Vst::IParameterChanges* changes) noexcept;
 
     std::atomic<uint32> references { 1 };
     IPtr<FUnknown> framework;
@@ -84,6 +91,7 @@ private:
     FUnknownPtr<Vst::IConnectionPoint> connection;
     FUnknownPtr<Vst::IProcessContextRequirements> contextRequirements;
     Vst3Processor& processor;
+    const FrameworkBypass bypass;
 
     // Set on the host's thread while the audio thread does not process.
     std::atomic<bool> active { false }, inputActive { true };

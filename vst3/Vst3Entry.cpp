@@ -1,9 +1,11 @@
 // The module's way in: the plug-in factory hosts ask for, around the
-// framework's own (FrameworkWrapper.cpp), so that every component a host
-// makes comes guarded; and the processor the framework's wrapper runs.
+// framework's own (FrameworkWrapper.cpp), so that every component and every
+// controller a host makes comes guarded; and the processor the framework's
+// wrapper runs.
 // Hosts call the factory from their user-interface thread.
 
 #include "GuardedComponent.h"
+#include "GuardedController.h"
 #include "Vst3Processor.h"
 
 #include <pluginterfaces/base/ipluginbase.h>
@@ -62,7 +64,10 @@ public:
 
         *obj = nullptr;
 
-        if (! isComponentClass (cid))
+        if (isClass (cid, kVstComponentControllerClass))
+            return guarded (cid, iid, obj, [] (FUnknown* controller) { return new Vst3::GuardedController (controller); });
+
+        if (! isClass (cid, kVstAudioEffectClass))
             return framework->createInstance (cid, iid, obj);
 
         processorJustMade = nullptr;
@@ -77,21 +82,38 @@ public:
             return kResultFalse;
         }
 
-        auto* guarded = new Vst3::GuardedComponent (component, *processorJustMade);
-        const auto result = guarded->queryInterface (iid, obj);
-        guarded->release();
-        return result;
+        return hand (new Vst3::GuardedComponent (component, *processorJustMade), iid, obj);
     }
 
 private:
-    bool isComponentClass (FIDString cid)
+    bool isClass (FIDString cid, const char* category)
     {
         PClassInfo info {};
         for (int32 i = 0; cid != nullptr && i < framework->countClasses(); ++i)
-            if (framework->getClassInfo (i, &info) == kResultOk && std::strcmp (info.category, kVstAudioEffectClass) == 0
+            if (framework->getClassInfo (i, &info) == kResultOk && std::strcmp (info.category, category) == 0
                 && FUnknownPrivate::iidEqual (info.cid, cid))
                 return true;
         return false;
+    }
+
+    template <typename Guard>
+    tresult guarded (FIDString cid, FIDString iid, void** obj, Guard&& makeGuard)
+    {
+        FUnknown* made = nullptr;
+
+        if (framework->createInstance (cid, FUnknown::iid, (void**) &made) != kResultOk || made == nullptr)
+            return kResultFalse;
+
+        return hand (makeGuard (made), iid, obj);
+    }
+
+    /** The guard's interface the host asked for, the guard's own reference given up. */
+    template <typename Guard>
+    static tresult hand (Guard* guard, FIDString iid, void** obj)
+    {
+        const auto result = guard->queryInterface (iid, obj);
+        guard->release();
+        return result;
     }
 
     std::atomic<uint32> references { 1 };

@@ -17,7 +17,7 @@ Vst3Processor::Vst3Processor()
     : myAudioProcessor (BusesProperties().withOutput ("Output", juce::AudioChannelSet::stereo(), true))
 {
     // Once, at the largest a block may use, so that no block ever allocates.
-    for (auto* buffer : { &hostEvents, &blockMidi, &carried, &stillCarried, &storage })
+    for (auto* buffer : { &hostEvents, &blockMidi, &storage })
         buffer->ensureSize ((size_t) capacity);
 }
 
@@ -28,15 +28,24 @@ bool Vst3Processor::isBusesLayoutSupported (const BusesLayout& layout) const
 }
 
 //==============================================================================
-void Vst3Processor::takeHostEvents (Vst::IEventList* events) noexcept
+void Vst3Processor::takeHostEvents (Vst::IEventList* events, Vst::IParameterChanges* changes, int numSamples) noexcept
 {
+    const int lastFrame = juce::jmax (0, numSamples - 1);
+
+    // The controllers first, as the wrapper put them before the notes of equal position.
+    const int numChanged = changes != nullptr ? changes->getParameterCount() : 0;
+
+    for (int i = 0; i < numChanged; ++i)
+        if (auto* queue = changes->getParameterData (i))
+            takeControllerChanges (*queue, lastFrame);
+
     const int count = events != nullptr ? events->getEventCount() : 0;
 
     for (int i = 0; i < count; ++i)
     {
         Vst::Event e {};
         if (events->getEvent (i, e) == kResultOk)
-            takeHostEvent (e);
+            takeHostEvent (e, lastFrame);
     }
 
     hostEvents.clear();
@@ -45,28 +54,71 @@ void Vst3Processor::takeHostEvents (Vst::IEventList* events) noexcept
     startPart (0, INT_MAX);
 }
 
-void Vst3Processor::takeHostEvent (const Vst::Event& e) noexcept
+void Vst3Processor::takeControllerChanges (Vst::IParamValueQueue& queue, int lastFrame) noexcept
 {
+    const auto index = (int64_t) queue.getParameterId() - (int64_t) firstControllerParameter;
+
+    if (index < 0 || index >= 16 * controllersPerChannel)
+        return;
+
+    // The messages the framework's own conversion makes of each point.
+    const auto channel = (juce::uint8) (index / controllersPerChannel);
+    const int number = (int) (index % controllersPerChannel);
+    const int numPoints = queue.getPointCount();
+
+    for (int point = 0; point < numPoints; ++point)
+    {
+        int32 offset = 0;
+        Vst::ParamValue value = 0;
+
+        if (queue.getPoint (point, offset, value) != kResultTrue)
+            continue;
+
+        const int position = juce::jlimit (0, lastFrame, (int) offset);
+
+        if (number == Vst::kAfterTouch)
+        {
+            const juce::uint8 bytes[] { (juce::uint8) (0xd0 | channel), (juce::uint8) juce::jlimit (0, 127, (int) (value * 128.0)) };
+            intake.add (position, bytes, 2);
+        }
+        else if (number == Vst::kPitchBend)
+        {
+            const int bend = juce::jlimit (0, 0x3fff, (int) (value * 0x4000));
+            const juce::uint8 bytes[] { (juce::uint8) (0xe0 | channel), (juce::uint8) (bend & 0x7f), (juce::uint8) (bend >> 7) };
+            intake.add (position, bytes, 3);
+        }
+        else
+        {
+            const juce::uint8 bytes[] { (juce::uint8) (0xb0 | channel), (juce::uint8) number, (juce::uint8) juce::jlimit (0, 127, (int) (value * 128.0)) };
+            intake.add (position, bytes, 3);
+        }
+    }
+}
+
+void Vst3Processor::takeHostEvent (const Vst::Event& e, int lastFrame) noexcept
+{
+    const int position = juce::jlimit (0, lastFrame, (int) e.sampleOffset);
+
     // The bytes the framework's own conversion would make of each event.
     switch (e.type)
     {
         case Vst::Event::kNoteOnEvent:
         {
             const juce::uint8 bytes[] { (juce::uint8) (0x90 | channelOf (e.noteOn.channel)), dataByte (e.noteOn.pitch), dataByte (e.noteOn.velocity) };
-            intake.add (e.sampleOffset, bytes, 3);
+            intake.add (position, bytes, 3);
             break;
         }
         case Vst::Event::kNoteOffEvent:
         {
             const juce::uint8 bytes[] { (juce::uint8) (0x80 | channelOf (e.noteOff.channel)), dataByte (e.noteOff.pitch), dataByte (e.noteOff.velocity) };
-            intake.add (e.sampleOffset, bytes, 3);
+            intake.add (position, bytes, 3);
             break;
         }
         case Vst::Event::kPolyPressureEvent:
         {
             const juce::uint8 bytes[] { (juce::uint8) (0xa0 | channelOf (e.polyPressure.channel)), dataByte (e.polyPressure.pitch),
                                         dataByte (e.polyPressure.pressure) };
-            intake.add (e.sampleOffset, bytes, 3);
+            intake.add (position, bytes, 3);
             break;
         }
         case Vst::Event::kDataEvent:
@@ -78,7 +130,7 @@ void Vst3Processor::takeHostEvent (const Vst::Event& e) noexcept
             sysex[0] = 0xf0;
             std::memcpy (sysex.data() + 1, e.data.bytes, e.data.size);
             sysex[e.data.size + 1] = 0xf7;
-            intake.add (e.sampleOffset, sysex.data(), (int) e.data.size + 2);
+            intake.add (position, sysex.data(), (int) e.data.size + 2);
             break;
         }
         case Vst::Event::kLegacyMIDICCOutEvent:
@@ -101,7 +153,7 @@ void Vst3Processor::takeHostEvent (const Vst::Event& e) noexcept
             else
                 break;
 
-            intake.add (e.sampleOffset, bytes, length);
+            intake.add (position, bytes, length);
             break;
         }
         default:
@@ -123,10 +175,7 @@ void Vst3Processor::processBlockBypassed (juce::AudioBuffer<float>& buffer, juce
 void Vst3Processor::run (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed)
 {
     lendStorage (midiMessages);
-
-    // The wrapper's buffer holds the controllers it made of parameter changes.
-    blockMidi.clear();
-    mergeInto (blockMidi, midiMessages);
+    takePart();
 
     if (bypassed)
         myAudioProcessor::processBlockBypassed (buffer, blockMidi);
@@ -149,51 +198,44 @@ void Vst3Processor::lendStorage (juce::MidiBuffer& midiMessages) noexcept
     storageLentTo = &midiMessages;
 }
 
-void Vst3Processor::mergeInto (juce::MidiBuffer& block, const juce::MidiBuffer& controllers) noexcept
+void Vst3Processor::takePart() noexcept
 {
-    // Both come in order of position; at equal positions the controllers
-    // first, as the wrapper itself would put them.
-    auto controller = controllers.cbegin();
+    // The host's events of this part, at positions counted from its start.
+    blockMidi.clear();
 
-    for (;;)
+    for (; nextHostEvent != hostEvents.cend() && (*nextHostEvent).samplePosition < partEnd; ++nextHostEvent)
     {
-        const bool hostLeft = nextHostEvent != hostEvents.cend() && (*nextHostEvent).samplePosition < partEnd;
-        const bool controllerLeft = controller != controllers.cend();
-
-        if (! hostLeft && ! controllerLeft)
-            break;
-
-        const int hostPosition = hostLeft ? (*nextHostEvent).samplePosition - partStart : 0;
-        const bool controllerFirst = controllerLeft && (! hostLeft || (*controller).samplePosition <= hostPosition);
-        const auto m = controllerFirst ? *controller++ : *nextHostEvent++;
-        OrderedMidi::append (block, capacity, m.data, m.numBytes, controllerFirst ? m.samplePosition : hostPosition);
+        const auto m = *nextHostEvent;
+        OrderedMidi::append (blockMidi, capacity, m.data, m.numBytes, m.samplePosition - partStart);
     }
 }
 
 void Vst3Processor::handBack (juce::MidiBuffer& midiMessages, int numSamples) noexcept
 {
-    // Inside the block, at most as many as the wrapper passes on; once one
-    // has to wait, all after it wait too, in order.
+    // Inside the block, at most as many as the wrapper passes on: those that
+    // waited first, at the block's start; once one has to wait, all after it
+    // wait too, in order.
     const int lastFrame = juce::jmax (0, numSamples - 1);
     int handed = 0;
-    bool full = false;
     midiMessages.clear();
-    stillCarried.clear();
 
-    const auto put = [&] (const juce::MidiMessageMetadata& m, int position) {
-        full = full || handed >= maxEventsToHost || ! OrderedMidi::append (midiMessages, capacity, m.data, m.numBytes, partStart + position);
-
-        if (full)
-            OrderedMidi::append (stillCarried, capacity, m.data, m.numBytes, 0);
-        else
-            ++handed;
+    const auto hand = [&] (const juce::uint8* data, int size, int position) {
+        const bool handedOn = handed < maxEventsToHost && OrderedMidi::append (midiMessages, capacity, data, size, partStart + position);
+        handed += handedOn ? 1 : 0;
+        return handedOn;
     };
 
-    for (const auto m : carried)
-        put (m, 0);
+    while (! waiting.isEmpty() && hand (waiting.front().data, waiting.front().size, 0))
+        waiting.pop();
 
     for (const auto m : blockMidi)
-        put (m, juce::jlimit (0, lastFrame, m.samplePosition));
+    {
+        const auto fits = [&] (int releases) { return waiting.fits (m.numBytes, releases); };
 
-    carried.swapWith (stillCarried);
+        if (! waitingGate.admit (m.data, m.numBytes, fits))
+            continue;
+
+        if (! waiting.isEmpty() || ! hand (m.data, m.numBytes, juce::jlimit (0, lastFrame, m.samplePosition)))
+            waiting.push (m.data, m.numBytes);
+    }
 }

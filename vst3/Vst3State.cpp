@@ -1,8 +1,11 @@
 #include "Vst3State.h"
 
+#include "StateChunk.h"
+
 #include <juce_data_structures/juce_data_structures.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 namespace Vst3State
@@ -87,7 +90,8 @@ std::optional<juce::MemoryBlock> forFramework (const uint8_t* state, size_t size
 {
     const auto found = state != nullptr ? find (state, size) : std::nullopt;
 
-    if (! found)
+    // A chunk whose settings text cannot be read would change nothing: it is refused.
+    if (! found || ! StateChunk::read (found->chunk, (int) std::min (found->size, (size_t) INT_MAX), [] (Settings::Key, int32_t) {}))
         return {};
 
     // The chunk, then the framework's own record of the bypass as it writes

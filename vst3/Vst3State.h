@@ -12,7 +12,8 @@
 namespace Vst3State
 {
 /** The state the framework's wrapper reads for the settings chunk found in
-    `state`, or nothing when there is none, whole or cut short: for a state
+    `state`, or nothing when there is none whose settings text can be read,
+    whole or cut short: for a state
     as this plug-in writes it (the chunk in a VST 2 bank, after a header that
     says whether it was bypassed), as a host that replaces the VST 2 plug-in
     hands over the VST 2 one's (a bank, or a single program, with or without
