@@ -66,8 +66,7 @@ Plugin::Plugin (double rate, LV2_URID_Map& map, int size)
     juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
 
     // Once, at the largest a block may use, so that no block ever allocates.
-    for (auto* buffer : { &blockMidi, &carried, &stillCarried })
-        buffer->ensureSize ((size_t) maxBytes);
+    blockMidi.ensureSize ((size_t) maxBytes);
 }
 
 Plugin::~Plugin()
@@ -160,40 +159,48 @@ void Plugin::takeEvents (uint32_t numSamples) noexcept
     if (input == nullptr || input->atom.size < sizeof (LV2_Atom_Sequence_Body))
         return;
 
-    // Every event is checked against the sequence's size: a host's bad sizes
-    // end the reading, never lead past the buffer. Times that go back are
-    // taken as the time before them, those past the block as its last frame,
-    // so that the block stays in order.
-    const auto* p = reinterpret_cast<const uint8_t*> (&input->body) + sizeof (LV2_Atom_Sequence_Body);
-    const auto* end = reinterpret_cast<const uint8_t*> (&input->body) + input->atom.size;
+    // An event is taken only when its whole header and body lie inside the
+    // sequence's size; a host's bad sizes end the reading, and the padding
+    // after the last event is never read. Times that go back are taken as the
+    // time before them, those past the block as its last frame, so that the
+    // block stays in order.
+    const auto* body = reinterpret_cast<const uint8_t*> (&input->body);
+    const uint64_t size = input->atom.size;
     const bool inFrames = input->body.unit == 0 || input->body.unit == urids.frameTime;
     const int64_t lastFrame = numSamples > 0 ? numSamples - 1 : 0;
+    constexpr int header = OrderedMidi::headerSize;
     int64_t position = 0;
     int numEvents = 0;
 
-    while ((size_t) (end - p) >= sizeof (LV2_Atom_Event) && numEvents < maxEvents)
+    for (uint64_t at = sizeof (LV2_Atom_Sequence_Body); at + sizeof (LV2_Atom_Event) <= size;)
     {
-        const auto* event = reinterpret_cast<const LV2_Atom_Event*> (p);
+        const auto* event = reinterpret_cast<const LV2_Atom_Event*> (body + at);
 
-        if (event->body.size > (size_t) (end - p) - sizeof (LV2_Atom_Event))
+        if (event->body.size > size - at - sizeof (LV2_Atom_Event))
             break;
 
         const auto* data = reinterpret_cast<const juce::uint8*> (event + 1);
+        const auto length = event->body.size;
+        at += lv2_atom_pad_size ((uint32_t) sizeof (LV2_Atom_Event)) + (uint64_t) lv2_atom_pad_size (length);
 
-        // A channel message cut short would be misread by every receiver.
-        const bool isWhole = event->body.size > 0
-                             && (data[0] < 0x80 || data[0] >= 0xf0 || event->body.size >= (uint32_t) juce::MidiMessage::getMessageLengthFromFirstByte (data[0]));
+        // A channel message cut short would be misread by every receiver; a
+        // dump longer than the framework keeps in one event would go on cut.
+        const bool isWhole = length > 0 && length <= 0xffff
+                             && (data[0] < 0x80 || data[0] >= 0xf0 || length >= (uint32_t) juce::MidiMessage::getMessageLengthFromFirstByte (data[0]));
 
-        if (event->body.type == urids.midiEvent && isWhole)
-        {
-            if (inFrames)
-                position = juce::jlimit (position, lastFrame, event->time.frames);
+        if (event->body.type != urids.midiEvent || ! isWhole)
+            continue;
 
-            OrderedMidi::append (blockMidi, maxBytes, data, (int) std::min<uint32_t> (event->body.size, 0xffff), (int) position);
+        if (inFrames)
+            position = juce::jlimit (position, lastFrame, event->time.frames);
+
+        const int stored = header + OrderedMidi::storedLength (data, (int) length);
+        const auto fits = [&] (int releases) {
+            return numEvents + 1 + releases <= maxEvents && blockMidi.data.size() + stored + releases * (header + 3) <= maxBytes;
+        };
+
+        if (inputGate.admit (data, (int) length, fits) && OrderedMidi::append (blockMidi, maxBytes, data, (int) length, (int) position))
             ++numEvents;
-        }
-
-        p += lv2_atom_pad_size ((uint32_t) sizeof (LV2_Atom_Event) + event->body.size);
     }
 }
 
@@ -202,62 +209,70 @@ void Plugin::sendEvents (uint32_t numSamples) noexcept
     if (output == nullptr)
     {
         blockMidi.clear();
-        carried.clear();
         return;
     }
 
     // The host says in the sequence's size how much room it made.
     const uint32_t capacity = output->atom.size;
     output->atom.type = urids.sequence;
+    output->atom.size = 0;
+    const bool hasRoom = capacity >= sizeof (LV2_Atom_Sequence_Body);
 
-    if (capacity < sizeof (LV2_Atom_Sequence_Body))
+    if (hasRoom)
     {
-        // No room even for the sequence's header: everything waits.
-        for (const auto m : blockMidi)
-            OrderedMidi::append (carried, maxBytes, m.data, m.numBytes, 0);
-
-        output->atom.size = 0;
-        blockMidi.clear();
-        return;
+        output->body.unit = 0; // frames
+        output->body.pad = 0;
+        output->atom.size = sizeof (LV2_Atom_Sequence_Body);
     }
 
-    output->body.unit = 0; // frames
-    output->body.pad = 0;
+    const uint32_t room = hasRoom ? capacity - (uint32_t) sizeof (LV2_Atom_Sequence_Body) : 0;
+    const auto sizeInSequence = [] (int bytes) { return lv2_atom_pad_size ((uint32_t) (sizeof (LV2_Atom_Event) + (size_t) bytes)); };
 
-    auto* body = reinterpret_cast<uint8_t*> (&output->body);
-    uint32_t used = sizeof (LV2_Atom_Sequence_Body);
-    const int lastFrame = numSamples > 0 ? (int) numSamples - 1 : 0;
-    bool full = false;
-    stillCarried.clear();
+    // A message longer than a channel message that is bigger than all the
+    // room this host gives a block can never go out here: it is left out
+    // whole, and what comes after it goes on. Shorter ones wait for room.
+    const auto canNeverGo = [&] (int bytes) { return bytes > 3 && hasRoom && sizeInSequence (bytes) > room; };
 
-    // Once one event does not fit, it and all after it wait for the next block, in order.
-    const auto put = [&] (const juce::MidiMessageMetadata& m, int frame) {
-        const uint32_t size = lv2_atom_pad_size ((uint32_t) (sizeof (LV2_Atom_Event) + (size_t) m.numBytes));
-        full = full || size > capacity - used;
+    const auto write = [&] (const juce::uint8* data, int bytes, int frame) {
+        const uint32_t used = output->atom.size - (uint32_t) sizeof (LV2_Atom_Sequence_Body);
 
-        if (full)
-        {
-            OrderedMidi::append (stillCarried, maxBytes, m.data, m.numBytes, 0);
-            return;
-        }
+        if (! hasRoom || sizeInSequence (bytes) > room - used)
+            return false;
 
-        auto* event = reinterpret_cast<LV2_Atom_Event*> (body + used);
+        auto* event = reinterpret_cast<LV2_Atom_Event*> (reinterpret_cast<uint8_t*> (&output->body) + output->atom.size);
         event->time.frames = frame;
-        event->body.size = (uint32_t) m.numBytes;
+        event->body.size = (uint32_t) bytes;
         event->body.type = urids.midiEvent;
-        std::memset (event + 1, 0, size - sizeof (LV2_Atom_Event));
-        std::memcpy (event + 1, m.data, (size_t) m.numBytes);
-        used += size;
+        std::memset (event + 1, 0, sizeInSequence (bytes) - sizeof (LV2_Atom_Event));
+        std::memcpy (event + 1, data, (size_t) bytes);
+        output->atom.size += sizeInSequence (bytes);
+        return true;
     };
 
-    for (const auto m : carried)
-        put (m, 0);
+    // What waited goes first, at the block's start; once one has to wait, all after it wait too, in order.
+    while (! waiting.isEmpty())
+    {
+        const auto m = waiting.front();
+
+        if (! canNeverGo (m.size) && ! write (m.data, m.size, 0))
+            break;
+
+        waiting.pop();
+    }
+
+    const int lastFrame = numSamples > 0 ? (int) numSamples - 1 : 0;
 
     for (const auto m : blockMidi)
-        put (m, juce::jlimit (0, lastFrame, m.samplePosition));
+    {
+        const auto fits = [&] (int releases) { return waiting.fits (m.numBytes, releases); };
 
-    output->atom.size = used;
-    carried.swapWith (stillCarried);
+        if (canNeverGo (m.numBytes) || ! waitingGate.admit (m.data, m.numBytes, fits))
+            continue;
+
+        if (! waiting.isEmpty() || ! write (m.data, m.numBytes, juce::jlimit (0, lastFrame, m.samplePosition)))
+            waiting.push (m.data, m.numBytes);
+    }
+
     blockMidi.clear();
 }
 

@@ -5,6 +5,7 @@
 // audio thread, where nothing allocates, waits (but for the processor's
 // callback lock) or enters the kernel.
 
+#include "WaitingEvents.h"
 #include "myAudioProcessor.h"
 
 #include <lv2/atom/atom.h>
@@ -83,7 +84,11 @@ private:
 
     // The block the processor handles, and what the host's output sequence
     // had no room for: it goes out at the start of the next block, so that
-    // no release is ever lost. Reserved once, touched only by the audio thread.
-    juce::MidiBuffer blockMidi, carried, stillCarried;
+    // no release is ever lost. Under overload new notes give way, with their
+    // releases, on the way in and on the way out. Reserved once, touched
+    // only by the audio thread.
+    juce::MidiBuffer blockMidi;
+    NoteGate inputGate, waitingGate;
+    WaitingEvents waiting { myAudioProcessor::maxEventsPerBlock, myAudioProcessor::maxSysexBytesPerBlock };
 };
 } // namespace Lv2

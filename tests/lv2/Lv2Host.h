@@ -116,6 +116,7 @@ public:
     }
 
     bool isLoaded() const { return instance != nullptr; }
+    void connect (uint32_t port, void* data) { lilv_instance_connect_port (instance, port, data); }
     LilvInstance* lilvInstance() const { return instance; }
     LV2_Handle handle() const { return lilv_instance_get_handle (instance); }
 

@@ -150,6 +150,8 @@ TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensAroundThem)
     blocks.push_back (eventsOf ({ cc (5, 123, 0, 3), cc (5, 120, 0, 4) }));
     blocks.push_back (eventsOf ({ on (1, 74, 80, 3), { 5, { 0xf0, 0x7e, 0x7f, 0x06, 0x01, 0xf7 } } }));
     blocks.emplace_back();
+    for (auto& block : blocks)
+        block.get(); // the host builds its records once, before anything is counted
 
     std::atomic<bool> ready { ! haveDisplay() }, done { false };
     std::thread gui ([&] {
@@ -177,7 +179,7 @@ TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensAroundThem)
             EXPECT_GE (loading.count(), 1u);
         }
     };
-    constexpr int warmUp = 2000;
+    constexpr int warmUp = 0;
     expectRealtimeBlocks (warmUp, 20000, bypassAndLoad, [&] (int i) {
         p.plugin.dispatch (effProcessEvents, 0, 0, blocks[(size_t) (i + warmUp) % blocks.size()].get());
         p.plugin.processReplacing (p.audio.inputPointers.data(), p.audio.outputPointers.data(), p.numSamples);

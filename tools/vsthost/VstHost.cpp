@@ -241,9 +241,10 @@ void Plugin::receive (const VstEvents* events)
 
 intptr_t Plugin::answer (int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
 {
-    // The audio thread's call is counted apart, so that the host neither locks
-    // nor allocates there and the plug-in's own calls can be counted.
-    if (opcode != audioMasterProcessEvents)
+    // The audio thread's calls are not recorded (its events are counted apart),
+    // so that the host neither locks nor allocates there and the plug-in's own
+    // calls can be counted from its first block on.
+    if (opcode != audioMasterProcessEvents && opcode != audioMasterGetCurrentProcessLevel)
     {
         std::lock_guard<std::mutex> lock (callsLock);
         if (calls.size() < maxRecordedCalls)
