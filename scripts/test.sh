@@ -4,8 +4,9 @@
 # and the Debian package; the Windows plug-in and its tests, built with
 # MinGW-w64 and run under Wine; the suite again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, from a clang build that also holds the fuzzers,
-# and bounded fuzzing runs of the saved-state reader and of the plug-in's
-# event intake; and the suite again under ThreadSanitizer. Every build goes
+# and bounded fuzzing runs of the saved-state reader, of the plug-in's
+# event intake and of the VST3 guard's state reader; and the suite again
+# under ThreadSanitizer. Every build goes
 # through ccache, so a second run compiles almost nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -79,6 +80,7 @@ build build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
 ASAN_OPTIONS=detect_leaks=1:intercept_tls_get_addr=0 UBSAN_OPTIONS=print_stacktrace=1 run_suite build-asan
 fuzz state_chunk_fuzzer tests/fuzz/corpus-state tests/fuzz/regressions-state
 fuzz events_fuzzer tests/fuzz/corpus-events tests/fuzz/regressions-events
+fuzz vst3_state_fuzzer tests/fuzz/corpus-vst3-state tests/fuzz/regressions-vst3-state
 
 echo "== thread sanitizer"
 build build-tsan -DPOLYQUINTA_SANITIZE=thread

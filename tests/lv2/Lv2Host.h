@@ -222,7 +222,7 @@ public:
     }
 
     float enabled = 1.0f;
-    uint32_t outputRoom = 1 << 16; // what the host says the output buffer holds: at most what it does
+    uint32_t outputRoom = 1 << 16; // what the host says the output buffer holds: at most what it does (128 KiB)
     int numSamples;
     std::vector<float>& audioPort (int index) { return audio[(size_t) index]; }
 
@@ -246,8 +246,8 @@ private:
     std::vector<const LV2_Feature*> features;
 
     LilvInstance* instance = nullptr;
-    std::vector<uint64_t> inputBuffer = std::vector<uint64_t> (1 << 14); // 128 KiB, 8-byte aligned
-    std::vector<uint64_t> outputBuffer = std::vector<uint64_t> ((1 << 16) / 8 + 1);
+    std::vector<uint64_t> inputBuffer = std::vector<uint64_t> (1 << 17); // 1 MiB, 8-byte aligned
+    std::vector<uint64_t> outputBuffer = std::vector<uint64_t> ((1 << 17) / 8 + 1);
     std::vector<std::vector<float>> audio;
     std::vector<std::vector<uint8_t>> pending; // whole atom events
     std::vector<vsthost::ReceivedEvent> received;

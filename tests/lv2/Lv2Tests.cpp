@@ -83,6 +83,20 @@ TEST (Lv2, HostileSequencesAndTimes)
     last->body.size = 0xfffffff0u;
     p.process();
     EXPECT_EQ (received (p.readOutput()), (Events { on (2, 72, 90, 1) }));
+
+    // A size that leaves out the last event's padding (75 and 123 bytes: three
+    // and five note events): everything after it, where a note-on stands in
+    // the buffer, is never read.
+    for (int numEvents : { 3, 5 })
+    {
+        Instance q (64);
+        for (int i = 0; i < numEvents + 1; ++i)
+            q.event (i, { 0x90, (uint8_t) (60 + i), 90 });
+        auto* sequence = q.writeInput();
+        sequence->atom.size = (uint32_t) (sizeof (LV2_Atom_Sequence_Body) + 24 * (numEvents - 1) + 19);
+        q.process();
+        EXPECT_EQ (received (q.readOutput()).size(), (size_t) numEvents) << sequence->atom.size;
+    }
 }
 
 // What does not fit the host's output buffer goes out at the start of the
@@ -108,6 +122,41 @@ TEST (Lv2, OutputBeyondTheHostsRoomWaitsForTheNextBlock)
     for (auto& e : expected)
         e.position = 0;
     EXPECT_EQ (all, expected);
+
+    // A dump bigger than all the room a block gets can never go out: it is
+    // left out whole, and the releases behind it go on. One that fits exactly passes.
+    const auto dump = [] (size_t size) {
+        std::vector<uint8_t> d (size, 0x11);
+        d.front() = 0xf0, d.back() = 0xf7;
+        return Event { 0, d };
+    };
+    StreamPlayer<Instance> s;
+    s.format.outputRoom = 1024;
+    for (int key : { 36, 40, 43, 72 })
+        s.press (key);
+    s.runBlock();
+    for (size_t size : { 1001u, 2000u, 1000u })
+    {
+        s.pending.push_back (dump (size));
+        for (int key : { 36, 40, 43, 72 })
+            size == 1000 ? s.press (key) : s.release (key);
+        s.runBlock();
+    }
+    for (int key : { 36, 40, 43, 72 })
+        s.release (key);
+    for (int block = 0; block < 3; ++block)
+        s.runBlock();
+    EXPECT_TRUE (s.ledger.stillSounding().empty()) << joined (s.ledger.stillSounding());
+
+    // Dumps go out whole or not at all: longer than one event can hold, not at all.
+    Instance big;
+    big.outputRoom = 1 << 17;
+    for (size_t size : { 65535u, 70000u, 409600u })
+        big.event (0, dump (size).bytes);
+    auto out = received (big.run());
+    for (int block = 0; block < 3; ++block)
+        out = out + received (big.run());
+    EXPECT_EQ (out, (Events { dump (65535) }));
 }
 
 TEST (Lv2, NeverStuckInRandomStreams)
@@ -119,6 +168,9 @@ TEST (Lv2, NeverStuckInRandomStreams)
         ASSERT_TRUE (s.format.isLoaded());
         expectNothingStuck (s, seed);
     }
+
+    StreamPlayer<Instance> overloaded (64);
+    expectNothingStuckUnderOverload (overloaded, 1);
 }
 
 // Saved by lilv as a host saves a project, restored into a new instance: the

@@ -166,6 +166,46 @@ void expectNothingStuck (Player& s, unsigned seed)
                   << "\nnote-offs for notes not sounding:" << joined (s.ledger.strays()) << "\nlast words: " << tail;
 }
 
+/** Overload, as a controller surface, a sequencer or a dense MIDI file may
+    send it: one block of 40 000 random strikes and releases over the whole
+    keyboard, then 40 blocks of 1 024 melody notes each over a held chord (some
+    seven thousand events out a block). After every key is released and what
+    waited has gone out, nothing may sound and no release may end nothing. */
+template <typename Player>
+void expectNothingStuckUnderOverload (Player& s, unsigned seed)
+{
+    std::mt19937 rng (seed);
+    std::vector<bool> held (128);
+    const auto strikeOrRelease = [&] (int key, int position) {
+        held[(size_t) key] ? s.release (key, position) : s.press (key, position, 1 + (int) (rng() % 127));
+        held[(size_t) key] = ! held[(size_t) key];
+    };
+    const auto releaseAllAndDrain = [&] (const char* what) {
+        for (int key = 0; key < 128; ++key)
+            if (held[(size_t) key])
+                strikeOrRelease (key, 0);
+        for (int block = 0; block < 40; ++block)
+            s.runBlock();
+        EXPECT_TRUE (s.ledger.stillSounding().empty()) << what << ", seed " << seed << ", still sounding:" << joined (s.ledger.stillSounding());
+        EXPECT_TRUE (s.ledger.strays().empty()) << what << ", seed " << seed << ", note-offs for notes not sounding:" << joined (s.ledger.strays());
+    };
+
+    for (int e = 0; e < 40000; ++e)
+        strikeOrRelease ((int) (rng() % 128), e * 63 / 40000);
+    s.runBlock();
+    releaseAllAndDrain ("one block of 40 000 events");
+
+    for (int key : { 36, 40, 43 })
+        strikeOrRelease (key, 0);
+    for (int block = 0; block < 40; ++block)
+    {
+        for (int e = 0; e < 1024; ++e)
+            strikeOrRelease (60 + (int) (rng() % 36), e * 63 / 1024);
+        s.runBlock();
+    }
+    releaseAllAndDrain ("40 blocks of 1 024 melody notes");
+}
+
 /** The random streams of these seeds as blocks of events, to hand over again
     and again; every key is up at the end of each stream. */
 inline std::vector<Events> recordedStreams (unsigned firstSeed, unsigned numStreams)

@@ -107,6 +107,12 @@ INSTANTIATE_TEST_SUITE_P (
                     "on:36@63 on:40@64 on:43@100 on:72@2000000000 | off:36@64 off:40 off:43@63 off:72@64 |" }),
     [] (const auto& info) { return std::string (info.param.name); });
 
+TEST (NeverStuck, Overload)
+{
+    VstStreamPlayer s;
+    expectNothingStuckUnderOverload (s, 1);
+}
+
 TEST (NeverStuck, RandomStreamsOfChordsMelodiesAndHostActions)
 {
     for (unsigned seed = 1; seed <= 500; ++seed)

@@ -16,9 +16,19 @@
 #include <pluginterfaces/vst/ivstparameterchanges.h>
 #include <public.sdk/source/common/memorystream.h>
 
+#include <pluginterfaces/base/ipluginbase.h>
+#include <pluginterfaces/vst/ivsteditcontroller.h>
+#include <pluginterfaces/vst/ivstmessage.h>
+
 #include <array>
 #include <map>
 #include <stdexcept>
+
+#if defined(_WIN32)
+ #include <windows.h>
+#else
+ #include <dlfcn.h>
+#endif
 
 namespace vst3host
 {
@@ -37,7 +47,7 @@ struct EventList : NotCounted<Vst::IEventList>
     int32 PLUGIN_API getEventCount() override { return count; }
     tresult PLUGIN_API getEvent (int32 i, Vst::Event& e) override { return i >= 0 && i < count ? (e = events[(size_t) i], kResultOk) : kInvalidArgument; }
     tresult PLUGIN_API addEvent (Vst::Event& e) override { return count < (int32) events.size() ? (events[(size_t) count++] = e, kResultOk) : kResultFalse; }
-    std::array<Vst::Event, 4096> events {};
+    std::vector<Vst::Event> events = std::vector<Vst::Event> (1 << 16); // room for any block a test plays
     int32 count = 0;
 };
 
@@ -207,5 +217,68 @@ private:
     std::map<juce::String, Vst::ParamID> controllerIds;
     Vst::ParamID bypassId = 0;
     std::vector<vsthost::ReceivedEvent> received;
+};
+/** The module entered as a host enters it, for checks that need the raw
+    interfaces: a component and its controller, connected, the controller
+    given the host's component handler. */
+class RawInstance
+{
+public:
+    explicit RawInstance (Vst::IComponentHandler& handler)
+    {
+#if defined(_WIN32)
+        module = LoadLibraryA (POLYQUINTA_VST3_BUNDLE);
+        const auto entry = [this] (const char* name) { return (void*) GetProcAddress ((HMODULE) module, name); };
+        if (module != nullptr && entry ("InitDll") != nullptr)
+            reinterpret_cast<bool (*)()> (entry ("InitDll"))();
+#else
+        module = dlopen (POLYQUINTA_VST3_BUNDLE "/Contents/x86_64-linux/Polyquinta.so", RTLD_NOW | RTLD_LOCAL);
+        const auto entry = [this] (const char* name) { return dlsym (module, name); };
+        if (module != nullptr && entry ("ModuleEntry") != nullptr)
+            reinterpret_cast<bool (*) (void*)> (entry ("ModuleEntry")) (module);
+#endif
+        auto* getFactory = module != nullptr ? reinterpret_cast<IPluginFactory*(PLUGIN_API*) ()> (entry ("GetPluginFactory")) : nullptr;
+        factory = getFactory != nullptr ? getFactory() : nullptr;
+        if (factory == nullptr)
+            throw std::runtime_error ("the module does not load");
+
+        PClassInfo info {};
+        for (int32 i = 0; i < factory->countClasses(); ++i)
+            if (factory->getClassInfo (i, &info) == kResultOk && std::string (info.category) == kVstAudioEffectClass)
+                factory->createInstance (info.cid, Vst::IComponent::iid, (void**) &component);
+        TUID controllerId {};
+        if (component == nullptr || component->initialize (nullptr) != kResultOk || component->getControllerClassId (controllerId) != kResultOk
+            || factory->createInstance (controllerId, Vst::IEditController::iid, (void**) &controller) != kResultOk || controller->initialize (nullptr) != kResultOk)
+            throw std::runtime_error ("no component and controller");
+
+        componentConnection = FUnknownPtr<Vst::IConnectionPoint> (component);
+        controllerConnection = FUnknownPtr<Vst::IConnectionPoint> (controller);
+        componentConnection->connect (controllerConnection);
+        controllerConnection->connect (componentConnection);
+        controller->setComponentHandler (&handler);
+    }
+
+    ~RawInstance()
+    {
+        controller->setComponentHandler (nullptr);
+        componentConnection->disconnect (controllerConnection);
+        controllerConnection->disconnect (componentConnection);
+        controller->terminate(), controller->release();
+        component->terminate(), component->release();
+        factory->release();
+#if defined(_WIN32)
+        reinterpret_cast<bool (*)()> (GetProcAddress ((HMODULE) module, "ExitDll"))();
+        FreeLibrary ((HMODULE) module);
+#else
+        reinterpret_cast<bool (*)()> (dlsym (module, "ModuleExit"))();
+        dlclose (module);
+#endif
+    }
+
+    void* module = nullptr;
+    IPluginFactory* factory = nullptr;
+    Vst::IComponent* component = nullptr;
+    Vst::IEditController* controller = nullptr;
+    FUnknownPtr<Vst::IConnectionPoint> componentConnection { nullptr }, controllerConnection { nullptr };
 };
 } // namespace vst3host
