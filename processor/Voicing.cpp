@@ -138,17 +138,21 @@ void myAudioProcessor::harmonize (int t)
     const int base = 12 * (r / 12);
     const int rp = r - base;
 
+    // Every chord entry gives the voice of its pitch class, so the voices
+    // come out ascending, without sorting: the pitch classes above rp an
+    // octave down first, then those up to rp.
+    std::array<int, 12> entries {};
     for (auto c : chordNotes)
-    {
-        const int p = c % 12;
-        const int voice = p <= rp ? base + p : base + p - 12;
+        ++entries[(size_t) (c % 12)];
 
-        // Below the lowest note there is nothing to sound.
-        if (voice >= 0)
-            harmonyNotes.add (voice);
-    }
-
-    harmonyNotes.sort();
+    const auto addVoices = [&] (int from, int to, int octaveBase) {
+        for (int p = juce::jmax (0, from); p <= to; ++p)
+            for (int n = 0; n < entries[(size_t) p]; ++n)
+                if (octaveBase + p >= 0) // below the lowest note there is nothing to sound
+                    harmonyNotes.add (octaveBase + p);
+    };
+    addVoices (rp + 1, 11, base - 12);
+    addVoices (0, rp, base);
     harmonyChannel = limitChannel (chanOutSolo);
 
     // The cap drops the lowest voices; wide arithmetic because a foreign saved

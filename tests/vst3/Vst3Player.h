@@ -73,7 +73,7 @@ struct Changes : NotCounted<Vst::IParameterChanges>
         auto& c = changes[(size_t) count++];
         c.id = id, c.offset = offset, c.value = value;
     }
-    std::array<Change, 256> changes {};
+    std::array<Change, 4096> changes {};
     int32 count = 0;
 };
 
