@@ -267,7 +267,7 @@ public:
         component->terminate(), component->release();
         factory->release();
 #if defined(_WIN32)
-        reinterpret_cast<bool (*)()> (GetProcAddress ((HMODULE) module, "ExitDll"))();
+        reinterpret_cast<bool (*)()> ((void*) GetProcAddress ((HMODULE) module, "ExitDll"))();
         FreeLibrary ((HMODULE) module);
 #else
         reinterpret_cast<bool (*)()> (dlsym (module, "ModuleExit"))();
