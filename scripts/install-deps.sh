@@ -16,6 +16,7 @@ packages=(
   clang libclang-rt-dev clang-format
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev wine64
   lv2-dev liblilv-dev lilv-utils sordi
+  lintian
 )
 
 sudo=""

@@ -33,10 +33,15 @@ bool parseSwitch (const std::string& text, const std::string& option)
 
 std::string defaultPluginPath()
 {
-    // Next to the tools in the build tree, or where the build put it.
-    const auto exe = juce::File::getSpecialLocation (juce::File::currentExecutableFile);
-    const auto sibling = exe.getParentDirectory().getParentDirectory().getChildFile ("plugin/Polyquinta.so");
-    return sibling.existsAsFile() ? sibling.getFullPathName().toStdString() : std::string (POLYQUINTA_PLUGIN_PATH);
+    // Next to the tools in the build tree, installed beside the tool
+    // (bin/ and lib/vst/ under one prefix), or where the build put it.
+    const auto prefix = juce::File::getSpecialLocation (juce::File::currentExecutableFile).getParentDirectory().getParentDirectory();
+
+    for (const char* place : { "plugin/Polyquinta.so", "lib/vst/Polyquinta.so" })
+        if (const auto plugin = prefix.getChildFile (place); plugin.existsAsFile())
+            return plugin.getFullPathName().toStdString();
+
+    return POLYQUINTA_PLUGIN_PATH;
 }
 } // namespace
 
