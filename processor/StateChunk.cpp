@@ -205,7 +205,6 @@ int32_t parseInteger (const juce::String& text)
     return (int32_t) (negative ? -magnitude : magnitude);
 }
 
-// Deepest element nesting in an XML text (an upper estimate).
 // Where the tag that starts at `start` ends, stepping over quoted attribute values.
 size_t endOfTag (const char* text, size_t length, size_t start)
 {
@@ -228,6 +227,7 @@ size_t endOfTag (const char* text, size_t length, size_t start)
     return j;
 }
 
+// Deepest element nesting in an XML text (an upper estimate).
 int nestingDepth (const char* text, size_t length)
 {
     static constexpr std::pair<std::string_view, std::string_view> skipped[] = {

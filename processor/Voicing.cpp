@@ -50,7 +50,7 @@ void myAudioProcessor::bookSoloKey (int n, bool isNoteOn, juce::uint8 velocity) 
             ++numSoloKeysDown;
         }
 
-        list.add ({ n, velocity });
+        list.add ({ velocity });
     }
 }
 

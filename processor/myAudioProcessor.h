@@ -13,11 +13,10 @@
 #include <cstdint>
 #include <string>
 
-/** One held note-on of a solo-area key. An empty list's getFirst() yields the
-    default (-1, 0), which the bookkeeping reads as "key not held". */
+/** One held note-on of a solo-area key: its velocity, which a harmony
+    update gives its voices when the key is the reference. */
 struct HeldNote
 {
-    int32_t note = -1;
     uint8_t velocity = 0;
 };
 

@@ -68,7 +68,6 @@ protected:
     void setFlag (int32_t flag, bool on) noexcept;
 
     audioMasterCallback audioMaster;
-    void* editor = nullptr; // never set: editor requests are answered by the adapter
     std::atomic<bool> isShutDown { false }; // set while the adapter goes: requests then get 0
     float sampleRate = 44100.0f;
     int32_t blockSize = 1024;

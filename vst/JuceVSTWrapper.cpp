@@ -252,14 +252,10 @@ bool JuceVSTWrapper::setSpeakerArrangement (VstSpeakerArrangement* inputs, VstSp
             outputChannelCount = outputs->numChannels;
             processor->setPlayConfigDetails (inputChannelCount, outputChannelCount,
                                              processor->getSampleRate(), processor->getBlockSize());
-            inputSpeakerNames = VstText::speakerArrangementName (inputs->type);
-            outputSpeakerNames = VstText::speakerArrangementName (outputs->type);
             return true;
         }
     }
 
-    inputSpeakerNames = {};
-    outputSpeakerNames = {};
     return false;
 }
 

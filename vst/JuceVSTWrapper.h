@@ -81,8 +81,6 @@ public:
     // For tests that look inside one adapter.
     EditorCompWrapper* getEditorWrapper() const noexcept { return editorWrapper.get(); }
     myAudioProcessor* getProcessor() const noexcept { return processor.get(); }
-    const juce::String& getInputSpeakerArrangementName() const noexcept { return inputSpeakerNames; }
-    const juce::String& getOutputSpeakerArrangementName() const noexcept { return outputSpeakerNames; }
     bool isHoldingStateChunk() const
     {
         const juce::ScopedLock sl (stateChunkLock);
@@ -131,9 +129,6 @@ private:
     bool firstBlockPending = true;
     bool editorDeletePending = false;
     std::array<float*, 2> channelPointers {}; // two channels at the most: stereo or mono
-
-    // Not in the processor: the framework offers no place for them any more.
-    juce::String inputSpeakerNames, outputSpeakerNames;
 
     JUCE_DECLARE_NON_COPYABLE (JuceVSTWrapper)
 };

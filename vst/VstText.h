@@ -10,7 +10,4 @@ namespace VstText
 /** Writes text into a host's buffer of bufferSize bytes: UTF-8, at most
     bufferSize - 1 bytes of it, never cut inside a character, zero-terminated. */
 void copy (const juce::String& text, char* destination, int bufferSize);
-
-/** The names of a VST speaker arrangement type's speakers, e.g. "L R" for 1. */
-juce::String speakerArrangementName (int32_t type);
 } // namespace VstText
