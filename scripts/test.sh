@@ -8,6 +8,7 @@
 # event intake and of the VST3 guard's state reader; and the suite again
 # under ThreadSanitizer. Every build goes
 # through ccache, so a second run compiles almost nothing.
+#   scripts/test.sh --quick   builds the plain configuration and runs the suite, nothing else
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -51,6 +52,13 @@ fuzz() {
     fi
     grep -E "^Done" build-asan/"$name".log || true
 }
+
+if [ "${1:-}" = --quick ]; then
+    echo "== build and test (quick)"
+    build build
+    run_suite build
+    exit 0
+fi
 
 echo "== source format"
 # Our sources keep the style .clang-format states.
