@@ -7,8 +7,8 @@
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME polyquinta)
-set(CPACK_PACKAGE_VENDOR "Brask Lab")
-set(CPACK_PACKAGE_CONTACT "Brask Lab <polyquinta@example.org>")
+set(CPACK_PACKAGE_VENDOR "${POLYQUINTA_VENDOR}")
+set(CPACK_PACKAGE_CONTACT "${POLYQUINTA_VENDOR} <${POLYQUINTA_CONTACT}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "keyboard-split MIDI effect: harmony voices from the held chord")
 # Debian's description: lines of at most 80 characters.
 set(CPACK_PACKAGE_DESCRIPTION "Polyquinta splits the keyboard: the left hand holds chords, the right hand

@@ -9,7 +9,7 @@ namespace StateChunk
 {
 namespace
 {
-constexpr uint8_t magic[4] { 0x56, 0x43, 0x32, 0x21 }; // "VC2!"
+constexpr const char* magic = POLYQUINTA_CHUNK_MAGIC;
 constexpr int headerSize = 8;
 
 // The XML parser recurses once per level; a hostile chunk must not be able to

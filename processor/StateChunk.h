@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-/** The saved-state chunk: "VC2!", the text length (little-endian), the settings
+/** The saved-state chunk: its magic ("VC2!", POLYQUINTA_CHUNK_MAGIC), the text length (little-endian), the settings
     as one single-line XML element, and a zero byte. Needs nothing beyond
     juce_core, so that the reader can be fuzzed on its own. Any thread; allocates. */
 namespace StateChunk

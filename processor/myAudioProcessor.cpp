@@ -44,7 +44,7 @@ void myAudioProcessor::timerCallback()
 }
 
 //==============================================================================
-const juce::String myAudioProcessor::getName() const { return "Polyquinta"; }
+const juce::String myAudioProcessor::getName() const { return POLYQUINTA_NAME; }
 
 void myAudioProcessor::prepareToPlay (double, int) {}
 void myAudioProcessor::releaseResources() {}

@@ -27,8 +27,8 @@ JuceVSTWrapper::JuceVSTWrapper (audioMasterCallback master, std::unique_ptr<myAu
     processor->setPlayHead (this);
     processor->addListener (this);
 
-    cEffect.version = 100;
-    cEffect.uniqueID = vst::fourCharCode ('P', 'q', 'z', 't');
+    cEffect.version = POLYQUINTA_VST2_VERSION;
+    cEffect.uniqueID = POLYQUINTA_VST2_ID_CODE;
     cEffect.numInputs = inputChannelCount;
     cEffect.numOutputs = outputChannelCount;
     setFlag (effFlagsIsSynth, false);
@@ -285,7 +285,7 @@ bool JuceVSTWrapper::getEffectName (char* text)
 
 bool JuceVSTWrapper::getVendorString (char* text)
 {
-    VstText::copy ("Brask Lab", text, 64);
+    VstText::copy (POLYQUINTA_VENDOR, text, 64);
     return true;
 }
 
@@ -296,7 +296,7 @@ bool JuceVSTWrapper::getProductString (char* text)
 
 int32_t JuceVSTWrapper::getVendorVersion()
 {
-    return 100;
+    return POLYQUINTA_VST2_VERSION;
 }
 
 int32_t JuceVSTWrapper::canDo (const char* text)

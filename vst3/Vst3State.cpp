@@ -39,7 +39,7 @@ std::optional<Found> find (const uint8_t* p, size_t size, int depth = 0)
     if (depth > 3)
         return {};
 
-    if (startsWith (p, size, "VC2!") && size > 8)
+    if (startsWith (p, size, POLYQUINTA_CHUNK_MAGIC) && size > 8)
         return Found { p, size, {} };
 
     if (startsWith (p, size, "VstW") && size >= 8)
