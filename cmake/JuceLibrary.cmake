@@ -82,6 +82,6 @@ endif()
 # stands in for the copy without, and nothing else is compiled twice.
 add_library(polyquinta_juce_vst3_hosting STATIC ${JUCE_MODULES_DIR}/juce_audio_processors/juce_audio_processors.cpp)
 set_target_properties(polyquinta_juce_vst3_hosting PROPERTIES POLYQUINTA_HOSTS_VST3 ON)
-target_include_directories(polyquinta_juce_vst3_hosting PUBLIC ${JUCE_MODULES_DIR}/juce_audio_processors/format_types/VST3_SDK)
+target_include_directories(polyquinta_juce_vst3_hosting SYSTEM PUBLIC ${JUCE_MODULES_DIR}/juce_audio_processors/format_types/VST3_SDK)
 target_link_libraries(polyquinta_juce_vst3_hosting PUBLIC polyquinta_juce)
 target_compile_options(polyquinta_juce_vst3_hosting PRIVATE -w)

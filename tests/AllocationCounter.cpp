@@ -84,19 +84,20 @@ Function next (const char* name, const char* version = nullptr)
     return reinterpret_cast<Function> (f != nullptr ? f : dlsym (RTLD_NEXT, name));
 }
 
-// The C library's own blocking calls, found before main while the program has one thread.
- #define POLYQUINTA_REAL(name, ...) decltype (&::name) name = next<decltype (&::name)> (#name, ##__VA_ARGS__)
+// The C library's own blocking calls, found before main while the program has
+// one thread: of this symbol version, or the default one.
+ #define POLYQUINTA_REAL(name, version) decltype (&::name) name = next<decltype (&::name)> (#name, version)
 struct RealCalls
 {
-    POLYQUINTA_REAL (pthread_mutex_lock);
-    POLYQUINTA_REAL (pthread_mutex_trylock);
+    POLYQUINTA_REAL (pthread_mutex_lock, nullptr);
+    POLYQUINTA_REAL (pthread_mutex_trylock, nullptr);
     POLYQUINTA_REAL (pthread_cond_wait, "GLIBC_2.3.2");
     POLYQUINTA_REAL (pthread_cond_timedwait, "GLIBC_2.3.2");
     POLYQUINTA_REAL (pthread_cond_signal, "GLIBC_2.3.2");
     POLYQUINTA_REAL (pthread_cond_broadcast, "GLIBC_2.3.2");
-    POLYQUINTA_REAL (sem_wait);
-    POLYQUINTA_REAL (sem_timedwait);
-    POLYQUINTA_REAL (sem_post);
+    POLYQUINTA_REAL (sem_wait, nullptr);
+    POLYQUINTA_REAL (sem_timedwait, nullptr);
+    POLYQUINTA_REAL (sem_post, nullptr);
 };
 
 const RealCalls& real()

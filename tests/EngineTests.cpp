@@ -221,7 +221,7 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
     Script { "LearningBelowTwelveIsRefusedAndEnds", {
         { { on (1, 11, 90) }, Events {}, [] (auto& p) { p.learnSplitPoint = true; } },
         { { on (1, 11, 90, 2), on (1, 47, 90, 3) }, Events { on (1, 11, 90, 2), on (1, 47, 90, 3) } } } }
-), [] (const auto& info) { return std::string (info.param.name); });
+), [] (const auto& test) { return std::string (test.param.name); });
 // clang-format on
 
 //==============================================================================

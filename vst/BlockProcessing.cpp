@@ -158,7 +158,7 @@ void JuceVSTWrapper::processReplacing (float** inputs, float** outputs, int32_t 
             const int numChannels = audioIsUsable ? juce::jmax (inputChannelCount, outputChannelCount) : 0;
 
             for (int i = 0; i < numChannels; ++i)
-                channelPointers[i] = i < outputChannelCount ? outputs[i] : inputs[i];
+                channelPointers[(size_t) i] = i < outputChannelCount ? outputs[i] : inputs[i];
 
             juce::AudioBuffer<float> buffer (channelPointers.data(), numChannels, numSamples);
 

@@ -1,5 +1,6 @@
 #include "HostDetection.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace HostDetection
@@ -115,18 +116,10 @@ void setHostPathSource (std::function<juce::String()> source)
 
 bool needsMessageThreadCorrection (HostType type)
 {
-    switch (type)
-    {
-        case HostType::AdobePremierePro:
-        case HostType::SteinbergCubase5Bridged:
-        case HostType::SteinbergWavelab5:
-        case HostType::SteinbergWavelab6:
-        case HostType::SteinbergWavelab7:
-        case HostType::SteinbergWavelab8:
-        case HostType::SteinbergWavelabGeneric:
-            return true;
-        default:
-            return false;
-    }
+    static constexpr HostType correctedHosts[] = { HostType::AdobePremierePro, HostType::SteinbergCubase5Bridged,
+                                                   HostType::SteinbergWavelab5, HostType::SteinbergWavelab6,
+                                                   HostType::SteinbergWavelab7, HostType::SteinbergWavelab8,
+                                                   HostType::SteinbergWavelabGeneric };
+    return std::find (std::begin (correctedHosts), std::end (correctedHosts), type) != std::end (correctedHosts);
 }
 } // namespace HostDetection

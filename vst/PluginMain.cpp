@@ -13,6 +13,8 @@
  #define POLYQUINTA_EXPORT __attribute__ ((visibility ("default")))
 #endif
 
+extern "C" POLYQUINTA_EXPORT AEffect* VSTPluginMain (audioMasterCallback audioMaster);
+
 extern "C" POLYQUINTA_EXPORT AEffect* VSTPluginMain (audioMasterCallback audioMaster)
 {
     try

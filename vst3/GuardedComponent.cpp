@@ -21,17 +21,17 @@ GuardedComponent::GuardedComponent (FUnknown* frameworkComponent, Vst3Processor&
 {
 }
 
-tresult PLUGIN_API GuardedComponent::queryInterface (const TUID iid, void** obj)
+tresult PLUGIN_API GuardedComponent::queryInterface (const TUID wanted, void** obj)
 {
-    QUERY_INTERFACE (iid, obj, FUnknown::iid, Vst::IComponent)
-    QUERY_INTERFACE (iid, obj, IPluginBase::iid, Vst::IComponent)
-    QUERY_INTERFACE (iid, obj, Vst::IComponent::iid, Vst::IComponent)
-    QUERY_INTERFACE (iid, obj, Vst::IAudioProcessor::iid, Vst::IAudioProcessor)
-    QUERY_INTERFACE (iid, obj, Vst::IConnectionPoint::iid, Vst::IConnectionPoint)
-    QUERY_INTERFACE (iid, obj, Vst::IProcessContextRequirements::iid, Vst::IProcessContextRequirements)
+    QUERY_INTERFACE (wanted, obj, FUnknown::iid, Vst::IComponent)
+    QUERY_INTERFACE (wanted, obj, IPluginBase::iid, Vst::IComponent)
+    QUERY_INTERFACE (wanted, obj, Vst::IComponent::iid, Vst::IComponent)
+    QUERY_INTERFACE (wanted, obj, Vst::IAudioProcessor::iid, Vst::IAudioProcessor)
+    QUERY_INTERFACE (wanted, obj, Vst::IConnectionPoint::iid, Vst::IConnectionPoint)
+    QUERY_INTERFACE (wanted, obj, Vst::IProcessContextRequirements::iid, Vst::IProcessContextRequirements)
 
     // The framework's own interfaces: its controller finds the processor through them.
-    return framework->queryInterface (iid, obj);
+    return framework->queryInterface (wanted, obj);
 }
 
 uint32 PLUGIN_API GuardedComponent::release()

@@ -48,7 +48,7 @@ public:
     /** Takes over one reference to the framework's component. */
     GuardedComponent (FUnknown* frameworkComponent, Vst3Processor& processor);
 
-    tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override;
+    tresult PLUGIN_API queryInterface (const TUID wanted, void** obj) override;
     uint32 PLUGIN_API addRef() override { return ++references; }
     uint32 PLUGIN_API release() override;
 

@@ -28,16 +28,16 @@ GuardedController::~GuardedController()
     framework = nullptr;
 }
 
-tresult PLUGIN_API GuardedController::queryInterface (const TUID iid, void** obj)
+tresult PLUGIN_API GuardedController::queryInterface (const TUID wanted, void** obj)
 {
-    QUERY_INTERFACE (iid, obj, FUnknown::iid, Vst::IEditController)
-    QUERY_INTERFACE (iid, obj, IPluginBase::iid, Vst::IEditController)
-    QUERY_INTERFACE (iid, obj, Vst::IEditController::iid, Vst::IEditController)
-    QUERY_INTERFACE (iid, obj, Vst::IConnectionPoint::iid, Vst::IConnectionPoint)
+    QUERY_INTERFACE (wanted, obj, FUnknown::iid, Vst::IEditController)
+    QUERY_INTERFACE (wanted, obj, IPluginBase::iid, Vst::IEditController)
+    QUERY_INTERFACE (wanted, obj, Vst::IEditController::iid, Vst::IEditController)
+    QUERY_INTERFACE (wanted, obj, Vst::IConnectionPoint::iid, Vst::IConnectionPoint)
 
     // The framework's other interfaces (MIDI mapping, units, ...) and its own:
     // its component finds it through them.
-    return framework->queryInterface (iid, obj);
+    return framework->queryInterface (wanted, obj);
 }
 
 uint32 PLUGIN_API GuardedController::release()
@@ -98,14 +98,14 @@ void GuardedController::timerCallback()
 }
 
 //==============================================================================
-tresult PLUGIN_API GuardedController::Handler::queryInterface (const TUID iid, void** obj)
+tresult PLUGIN_API GuardedController::Handler::queryInterface (const TUID wanted, void** obj)
 {
-    QUERY_INTERFACE (iid, obj, FUnknown::iid, Vst::IComponentHandler)
-    QUERY_INTERFACE (iid, obj, Vst::IComponentHandler::iid, Vst::IComponentHandler)
+    QUERY_INTERFACE (wanted, obj, FUnknown::iid, Vst::IComponentHandler)
+    QUERY_INTERFACE (wanted, obj, Vst::IComponentHandler::iid, Vst::IComponentHandler)
 
     // The host's other handler interfaces, as the host offers them.
     if (auto h = owner.hostHandler())
-        return h->queryInterface (iid, obj);
+        return h->queryInterface (wanted, obj);
 
     *obj = nullptr;
     return kNoInterface;

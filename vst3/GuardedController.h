@@ -30,7 +30,7 @@ public:
     explicit GuardedController (FUnknown* frameworkController);
     ~GuardedController() override;
 
-    tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override;
+    tresult PLUGIN_API queryInterface (const TUID wanted, void** obj) override;
     uint32 PLUGIN_API addRef() override { return ++references; }
     uint32 PLUGIN_API release() override;
 
@@ -60,7 +60,7 @@ private:
     struct Handler final : Vst::IComponentHandler
     {
         explicit Handler (GuardedController& c) : owner (c) {}
-        tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override;
+        tresult PLUGIN_API queryInterface (const TUID wanted, void** obj) override;
         uint32 PLUGIN_API addRef() override { return 1; } // lives in the guard, which outlives the framework's controller
         uint32 PLUGIN_API release() override { return 1; }
         tresult PLUGIN_API beginEdit (Vst::ParamID id) override;

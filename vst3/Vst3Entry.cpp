@@ -31,12 +31,12 @@ public:
 
     static GuardedFactory* instance;
 
-    tresult PLUGIN_API queryInterface (const TUID iid, void** obj) override
+    tresult PLUGIN_API queryInterface (const TUID wanted, void** obj) override
     {
-        QUERY_INTERFACE (iid, obj, FUnknown::iid, IPluginFactory3)
-        QUERY_INTERFACE (iid, obj, IPluginFactory::iid, IPluginFactory3)
-        QUERY_INTERFACE (iid, obj, IPluginFactory2::iid, IPluginFactory3)
-        QUERY_INTERFACE (iid, obj, IPluginFactory3::iid, IPluginFactory3)
+        QUERY_INTERFACE (wanted, obj, FUnknown::iid, IPluginFactory3)
+        QUERY_INTERFACE (wanted, obj, IPluginFactory::iid, IPluginFactory3)
+        QUERY_INTERFACE (wanted, obj, IPluginFactory2::iid, IPluginFactory3)
+        QUERY_INTERFACE (wanted, obj, IPluginFactory3::iid, IPluginFactory3)
         *obj = nullptr;
         return kNoInterface;
     }
@@ -57,7 +57,7 @@ public:
     tresult PLUGIN_API getClassInfoUnicode (int32 index, PClassInfoW* info) override { return framework3 ? framework3->getClassInfoUnicode (index, info) : kNotImplemented; }
     tresult PLUGIN_API setHostContext (FUnknown* context) override { return framework3 ? framework3->setHostContext (context) : kNotImplemented; }
 
-    tresult PLUGIN_API createInstance (FIDString cid, FIDString iid, void** obj) override
+    tresult PLUGIN_API createInstance (FIDString cid, FIDString wanted, void** obj) override
     {
         if (obj == nullptr)
             return kInvalidArgument;
@@ -65,10 +65,10 @@ public:
         *obj = nullptr;
 
         if (isClass (cid, kVstComponentControllerClass))
-            return guarded (cid, iid, obj, [] (FUnknown* controller) { return new Vst3::GuardedController (controller); });
+            return guarded (cid, wanted, obj, [] (FUnknown* controller) { return new Vst3::GuardedController (controller); });
 
         if (! isClass (cid, kVstAudioEffectClass))
-            return framework->createInstance (cid, iid, obj);
+            return framework->createInstance (cid, wanted, obj);
 
         processorJustMade = nullptr;
         FUnknown* component = nullptr;
@@ -82,7 +82,7 @@ public:
             return kResultFalse;
         }
 
-        return hand (new Vst3::GuardedComponent (component, *processorJustMade), iid, obj);
+        return hand (new Vst3::GuardedComponent (component, *processorJustMade), wanted, obj);
     }
 
 private:
@@ -97,21 +97,21 @@ private:
     }
 
     template <typename Guard>
-    tresult guarded (FIDString cid, FIDString iid, void** obj, Guard&& makeGuard)
+    tresult guarded (FIDString cid, FIDString wanted, void** obj, Guard&& makeGuard)
     {
         FUnknown* made = nullptr;
 
         if (framework->createInstance (cid, FUnknown::iid, (void**) &made) != kResultOk || made == nullptr)
             return kResultFalse;
 
-        return hand (makeGuard (made), iid, obj);
+        return hand (makeGuard (made), wanted, obj);
     }
 
     /** The guard's interface the host asked for, the guard's own reference given up. */
     template <typename Guard>
-    static tresult hand (Guard* guard, FIDString iid, void** obj)
+    static tresult hand (Guard* guard, FIDString wanted, void** obj)
     {
-        const auto result = guard->queryInterface (iid, obj);
+        const auto result = guard->queryInterface (wanted, obj);
         guard->release();
         return result;
     }

@@ -124,6 +124,8 @@ void expectWellFormed (const std::vector<vsthost::ReceivedEvent>& events)
 }
 } // namespace
 
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     // Kept to the process's end and not destroyed at exit, as a host would:

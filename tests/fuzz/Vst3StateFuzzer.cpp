@@ -11,6 +11,8 @@
 #include <cstring>
 #include <memory>
 
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
 {
     // An exact-size copy, so that AddressSanitizer sees any read past the end.

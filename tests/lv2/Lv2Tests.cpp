@@ -93,7 +93,7 @@ TEST (Lv2, HostileSequencesAndTimes)
         for (int i = 0; i < numEvents + 1; ++i)
             q.event (i, { 0x90, (uint8_t) (60 + i), 90 });
         auto* sequence = q.writeInput();
-        sequence->atom.size = (uint32_t) (sizeof (LV2_Atom_Sequence_Body) + 24 * (numEvents - 1) + 19);
+        sequence->atom.size = (uint32_t) (sizeof (LV2_Atom_Sequence_Body) + 24 * (size_t) (numEvents - 1) + 19);
         q.process();
         EXPECT_EQ (received (q.readOutput()).size(), (size_t) numEvents) << sequence->atom.size;
     }

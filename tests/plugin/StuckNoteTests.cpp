@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P (
         StuckCase { "PanicDuringBypass", "on:36 on:40 on:72 | bypass:1 cc:123=0 | sounding:0 off:36 off:40 off:72 | bypass:0 |" },
         StuckCase { "EventsAtAndPastTheBlockEnd",
                     "on:36@63 on:40@64 on:43@100 on:72@2000000000 | off:36@64 off:40 off:43@63 off:72@64 |" }),
-    [] (const auto& info) { return std::string (info.param.name); });
+    [] (const auto& test) { return std::string (test.param.name); });
 
 TEST (NeverStuck, Overload)
 {
