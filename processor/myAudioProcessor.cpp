@@ -25,15 +25,15 @@ myAudioProcessor::myAudioProcessor (const BusesProperties& buses)
     for (auto& list : soloNotes)
         list.ensureStorageAllocated (maxStrikesPerKey);
 
-    startTimer (changePollMilliseconds);
+    flagPoller.startTimer (changePollMilliseconds);
 }
 
 myAudioProcessor::~myAudioProcessor()
 {
-    stopTimer();
+    flagPoller.stopTimer();
 }
 
-void myAudioProcessor::timerCallback()
+void myAudioProcessor::pollAudioThreadFlags()
 {
     if (hasChanged.exchange (false))
         sendChangeMessage();

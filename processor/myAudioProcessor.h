@@ -26,8 +26,7 @@ struct HeldNote
     functions run on the audio thread, where nothing waits, allocates or enters
     the kernel. Change messages reach listeners on the message thread. */
 class myAudioProcessor : public juce::AudioProcessor,
-                         public juce::ChangeBroadcaster,
-                         private juce::Timer
+                         public juce::ChangeBroadcaster
 {
 public:
     /** Stereo in and out. */
@@ -191,7 +190,7 @@ private:
     void bookChordKey (int note, bool isNoteOn) noexcept;
     void bookSoloKey (int note, bool isNoteOn, juce::uint8 velocity) noexcept;
     void forgetHeldKeys() noexcept;
-    void timerCallback() override;
+    void pollAudioThreadFlags();
     void notifyChange() noexcept { hasChanged.store (true, std::memory_order_relaxed); }
     bool learnFrom (const juce::MidiMessage& m, int note, bool isNoteOn);
     void routeNoteEvent (const juce::MidiMessage& m, int note, bool isNoteOn, int position, bool bypassed);
@@ -224,6 +223,18 @@ private:
     // them (change messages, the refused-split-point box), so that the audio
     // thread never posts a message, waits for the user, or enters the kernel.
     std::atomic<bool> hasChanged { false }, splitPointRefused { false };
+
+    /** The message thread's poll of those flags. A member, not a base: it is
+        complete when it starts, while the constructor of a processor derived
+        from this one may still be running (a base's virtual call could see
+        that constructor rewrite the object's virtual table). */
+    struct FlagPoller final : juce::Timer
+    {
+        explicit FlagPoller (myAudioProcessor& p) : owner (p) {}
+        void timerCallback() override { owner.pollAudioThreadFlags(); }
+        myAudioProcessor& owner;
+    };
+    FlagPoller flagPoller { *this };
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (myAudioProcessor)
 };
