@@ -3,6 +3,8 @@
 #include "BinaryData.h"
 #include "NoteNames.h"
 
+#include <algorithm>
+
 namespace
 {
 constexpr int editorWidth = 996, editorHeight = 250;
@@ -10,7 +12,7 @@ constexpr int lowestKey = 24, highestKey = 127;
 
 /** Controls carry their member names, so that they can be found by name. */
 template <typename Control, typename... Args>
-std::unique_ptr<Control> makeControl (juce::Component& parent, const char* name, Args&&... args)
+std::unique_ptr<Control> makeControl (juce::Component& parent, const juce::String& name, Args&&... args)
 {
     auto control = std::make_unique<Control> (std::forward<Args> (args)...);
     control->setName (name);
@@ -18,13 +20,40 @@ std::unique_ptr<Control> makeControl (juce::Component& parent, const char* name,
     return control;
 }
 
-/** Item n shows setting n; a saved state may hold any 32-bit value, which
-    leaves the box empty when no item has it. */
-void showSetting (juce::ComboBox& box, int32_t value)
+/** The first item shows the setting's lowest value; a saved state may hold
+    any 32-bit value, which leaves the box empty when no item has it. */
+void showSetting (juce::ComboBox& box, const Settings::Setting& s, int32_t value)
 {
-    const bool hasItem = value >= 1 && value <= box.getNumItems();
-    box.setSelectedItemIndex (hasItem ? value - 1 : -1, juce::dontSendNotification);
+    const bool hasItem = value >= s.lowest && value <= s.highest;
+    box.setSelectedItemIndex (hasItem ? (int) (value - s.lowest) : -1, juce::dontSendNotification);
 }
+
+/** Where the Parts' choice boxes stand, with their captions to their left. */
+struct Place
+{
+    Settings::Key key;
+    juce::Rectangle<int> caption, control;
+};
+
+const Place fixedPlaces[] = {
+    { Settings::chanOutChord, { 16, 80, 130, 24 }, { 156, 80, 80, 24 } },
+    { Settings::chanOutSolo, { 16, 120, 130, 24 }, { 156, 120, 80, 24 } },
+    { Settings::ccHarmonyCtl, { 515, 80, 130, 24 }, { 655, 80, 80, 24 } },
+    { Settings::maxSoloVoices, { 515, 120, 130, 24 }, { 655, 120, 80, 24 } },
+};
+
+// Every other setting's control, one a row, in the column beside them.
+constexpr int freeColumnX = 775, freeColumnY = 80, freeRowStep = 40;
+
+const Place* fixedPlaceOf (Settings::Key key)
+{
+    for (auto& place : fixedPlaces)
+        if (place.key == key)
+            return &place;
+    return nullptr;
+}
+
+bool hasControl (const Settings::Setting& s) { return s.label != nullptr && s.kind != Settings::Kind::note; }
 } // namespace
 
 myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
@@ -39,33 +68,20 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     learnButton->setTooltip ("Press button and note for splitpoint selection");
     learnButton->addListener (this);
 
-    chordChannelBox = makeBox ("chordChannelBox", "MIDI channel for chord notes", 16);
-    chordChannelLabel = makeCaption ("chordChannelLabel", "MIDI channel out chord");
-    soloChannelBox = makeBox ("soloChannelBox", "MIDI channel for solo notes", 16);
-    soloChannelLabel = makeCaption ("soloChannelLabel", "MIDI channel out solo");
-    splitPointTitle = makeCaption ("splitPointTitle", "Splitpoint");
+    splitPointTitle = makeCaption ("splitPointTitle", Settings::of (Settings::splitPoint).label);
     createSplitPointDisplay();
-    ccHarmonyBox = makeBox ("ccHarmonyBox", "Controller that switches the harmony voices: value 64 or more turns them on, 63 or less off", 127);
-    ccHarmonyLabel = makeCaption ("ccHarmonyLabel", "CC Harmony on/off");
-    maxVoicesBox = makeBox ("maxVoicesBox", "Most notes in the solo area at once: held melody keys plus harmony voices; "
-                                            "the lowest voices are left out first",
-                            10);
-    maxVoicesLabel = makeCaption ("maxVoicesLabel", "Max. Solo voices");
-    voicesWithMelodySwitch = makeSwitch ("voicesWithMelodySwitch", "Voices with melody note",
-                                         "The harmony voices start and end with the note that calls for them, "
-                                         "not at the start of the host's block");
-    pedalsToBothSwitch = makeSwitch ("pedalsToBothSwitch", "Pedals on both sounds",
-                                     "Sustain, sostenuto and soft pedal go out on the chord and the solo channel");
+    createSettingControls();
 
     backgroundImage = juce::ImageCache::getFromMemory (PolyquintaBinaryData::background_png, PolyquintaBinaryData::background_pngSize);
     setSize (editorWidth, editorHeight);
     owner.addChangeListener (this);
 
     // Without notification: showing the settings must not write them back.
-    showSetting (*chordChannelBox, owner.chanOutChord);
-    showSetting (*soloChannelBox, owner.chanOutSolo);
-    showSetting (*maxVoicesBox, owner.maxSoloVoices);
-    showSetting (*ccHarmonyBox, owner.ccHarmonyCtl);
+    // The boxes show the settings the editor opened with; the rest follow
+    // every change message.
+    for (auto& c : settingControls)
+        if (c.box != nullptr)
+            showSetting (*c.box, Settings::of (c.key), owner.get (c.key));
     showProcessor();
 }
 
@@ -87,39 +103,61 @@ void myAudioProcessorEditor::createKeyboard (myAudioProcessor& owner)
     midiKeyboard->setColour (juce::MidiKeyboardComponent::keyDownOverlayColourId, juce::Colours::red);
 }
 
-std::unique_ptr<juce::ComboBox> myAudioProcessorEditor::makeBox (const char* name, const char* tooltip, int lastNumber)
+void myAudioProcessorEditor::createSettingControls()
 {
-    auto box = makeControl<juce::ComboBox> (*this, name);
-    box->setEditableText (false);
-    box->setJustificationType (juce::Justification::centredRight);
-    box->setTextWhenNothingSelected ({});
-    box->addListener (this);
-    box->setTooltip (tooltip);
+    for (int k = 0; k < Settings::count; ++k)
+    {
+        const auto key = (Settings::Key) k;
+        const auto& s = Settings::of (key);
 
-    for (int n = 1; n <= lastNumber; ++n)
-        box->addItem (juce::String (n), n);
+        if (! hasControl (s))
+            continue;
 
-    return box;
+        SettingControl c { key, {}, {}, {} };
+        const juce::String name (s.key);
+
+        if (s.kind == Settings::Kind::toggle)
+        {
+            c.toggle = makeControl<juce::ToggleButton> (*this, name + "Switch", s.label);
+            c.toggle->setColour (juce::ToggleButton::textColourId, juce::Colours::white);
+            c.toggle->setColour (juce::ToggleButton::tickColourId, juce::Colours::white);
+            c.toggle->setColour (juce::ToggleButton::tickDisabledColourId, juce::Colours::white.withAlpha (0.6f));
+            c.toggle->setTooltip (s.tooltip);
+            c.toggle->addListener (this);
+        }
+        else
+        {
+            c.box = makeControl<juce::ComboBox> (*this, name + "Box");
+            c.box->setEditableText (false);
+            c.box->setJustificationType (juce::Justification::centredRight);
+            c.box->setTextWhenNothingSelected ({});
+            c.box->addListener (this);
+            c.box->setTooltip (s.tooltip);
+
+            for (int32_t v = s.lowest; v <= s.highest; ++v)
+                c.box->addItem (Settings::valueName (key, v), (int) (v - s.lowest + 1));
+
+            c.caption = makeCaption (name + "Label", s.label);
+        }
+
+        settingControls.push_back (std::move (c));
+    }
 }
 
-std::unique_ptr<juce::Label> myAudioProcessorEditor::makeCaption (const char* name, const char* text)
+juce::ComboBox& myAudioProcessorEditor::boxOf (Settings::Key key) const
+{
+    const auto found = std::find_if (settingControls.begin(), settingControls.end(), [&] (auto& c) { return c.key == key; });
+    jassert (found != settingControls.end() && found->box != nullptr);
+    return *found->box;
+}
+
+std::unique_ptr<juce::Label> myAudioProcessorEditor::makeCaption (const juce::String& name, const char* text)
 {
     auto label = makeControl<juce::Label> (*this, name, juce::String(), text);
     label->setFont (juce::Font (15.0f, juce::Font::plain));
     label->setJustificationType (juce::Justification::centredLeft);
     label->setColour (juce::Label::textColourId, juce::Colours::white);
     return label;
-}
-
-std::unique_ptr<juce::ToggleButton> myAudioProcessorEditor::makeSwitch (const char* name, const char* text, const char* tooltip)
-{
-    auto button = makeControl<juce::ToggleButton> (*this, name, text);
-    button->setColour (juce::ToggleButton::textColourId, juce::Colours::white);
-    button->setColour (juce::ToggleButton::tickColourId, juce::Colours::white);
-    button->setColour (juce::ToggleButton::tickDisabledColourId, juce::Colours::white.withAlpha (0.6f));
-    button->setTooltip (tooltip);
-    button->addListener (this);
-    return button;
 }
 
 void myAudioProcessorEditor::createSplitPointDisplay()
@@ -129,7 +167,7 @@ void myAudioProcessorEditor::createSplitPointDisplay()
     splitPointLabel->setColour (juce::Label::backgroundColourId, juce::Colours::white);
     splitPointLabel->setColour (juce::Label::textColourId, juce::Colours::black);
     splitPointLabel->setColour (juce::Label::outlineColourId, juce::Colours::grey);
-    splitPointLabel->setTooltip ("SPlitpoint between chord and solo area");
+    splitPointLabel->setTooltip (Settings::of (Settings::splitPoint).tooltip);
 
     splitPointName = makeCaption ("splitPointName", "");
     splitPointName->setJustificationType (juce::Justification::centredRight);
@@ -144,19 +182,10 @@ myAudioProcessorEditor::~myAudioProcessorEditor()
     }
 
     learnButton = nullptr;
-    chordChannelBox = nullptr;
-    chordChannelLabel = nullptr;
-    soloChannelBox = nullptr;
-    soloChannelLabel = nullptr;
     splitPointTitle = nullptr;
     splitPointLabel = nullptr;
-    ccHarmonyBox = nullptr;
-    ccHarmonyLabel = nullptr;
-    maxVoicesBox = nullptr;
-    maxVoicesLabel = nullptr;
     splitPointName = nullptr;
-    voicesWithMelodySwitch = nullptr;
-    pedalsToBothSwitch = nullptr;
+    settingControls.clear();
 
     getProcessor().removeChangeListener (this);
     backgroundImage = {};
@@ -193,7 +222,7 @@ void myAudioProcessorEditor::paint (juce::Graphics& g)
     g.drawImage (backgroundImage, 0, 0, editorWidth, editorHeight, 0, 0, backgroundImage.getWidth(), backgroundImage.getHeight());
 
     const auto& p = getProcessor();
-    const int splitX = splitBarX (p.splitPoint);
+    const int splitX = splitBarX (p.get (Settings::splitPoint));
     const int barY = midiKeyboard->getBottom() + 5;
     const int left = midiKeyboard->getX();
 
@@ -203,8 +232,9 @@ void myAudioProcessorEditor::paint (juce::Graphics& g)
     g.setColour (juce::Colours::blue);
     g.fillRect (left + splitX, barY, keyboardWidth() - splitX, 10);
 
-    g.setColour (p.harmonyEnabled > 0 ? juce::Colours::green : juce::Colours::red);
-    g.fillRect (ccHarmonyBox->getRight(), ccHarmonyBox->getY(), 12, 24);
+    const auto& harmonyBox = boxOf (Settings::ccHarmonyCtl);
+    g.setColour (p.get (Settings::harmonyEnabled) > 0 ? juce::Colours::green : juce::Colours::red);
+    g.fillRect (harmonyBox.getRight(), harmonyBox.getY(), 12, 24);
 }
 
 void myAudioProcessorEditor::resized()
@@ -212,19 +242,28 @@ void myAudioProcessorEditor::resized()
     midiKeyboard->setBounds (10, 160, editorWidth, 64);
 
     learnButton->setBounds (416, 100, 60, 24);
-    chordChannelBox->setBounds (156, 80, 80, 24);
-    chordChannelLabel->setBounds (16, 80, 130, 24);
-    soloChannelBox->setBounds (156, 120, 80, 24);
-    soloChannelLabel->setBounds (16, 120, 130, 24);
     splitPointTitle->setBounds (271, 100, 70, 24);
     splitPointLabel->setBounds (348, 100, 60, 24);
-    ccHarmonyBox->setBounds (655, 80, 80, 24);
-    ccHarmonyLabel->setBounds (515, 80, 130, 24);
-    maxVoicesBox->setBounds (655, 120, 80, 24);
-    maxVoicesLabel->setBounds (515, 120, 130, 24);
     splitPointName->setBounds (348, 126, 60, 20);
-    voicesWithMelodySwitch->setBounds (775, 80, 200, 24);
-    pedalsToBothSwitch->setBounds (775, 120, 200, 24);
+
+    int freeRow = 0;
+    for (auto& c : settingControls)
+    {
+        juce::Component& control = c.box != nullptr ? static_cast<juce::Component&> (*c.box) : *c.toggle;
+
+        if (const auto* place = fixedPlaceOf (c.key))
+        {
+            c.caption->setBounds (place->caption);
+            control.setBounds (place->control);
+            continue;
+        }
+
+        const int y = freeColumnY + freeRowStep * freeRow++;
+        if (c.caption != nullptr)
+            c.caption->setBounds (freeColumnX, y, 120, 24), control.setBounds (freeColumnX + 120, y, 80, 24);
+        else
+            control.setBounds (freeColumnX, y, 200, 24);
+    }
 
     // Exactly as wide as keys 24 to 127, so that no scroll buttons appear.
     midiKeyboard->setBounds (midiKeyboard->getX(), midiKeyboard->getY(), keyboardWidth(), 64);
@@ -244,11 +283,13 @@ void myAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* so
 void myAudioProcessorEditor::showProcessor()
 {
     auto& p = getProcessor();
-    const auto split = p.splitPoint.load();
+    const auto split = p.get (Settings::splitPoint);
     splitPointLabel->setText (juce::String (split), juce::dontSendNotification);
     splitPointName->setText (split >= 0 && split <= 127 ? NoteNames::name (split) : std::string(), juce::dontSendNotification);
-    voicesWithMelodySwitch->setToggleState (p.voicesWithMelody > 0, juce::dontSendNotification);
-    pedalsToBothSwitch->setToggleState (p.pedalsToBoth > 0, juce::dontSendNotification);
+
+    for (auto& c : settingControls)
+        if (c.toggle != nullptr)
+            c.toggle->setToggleState (p.get (c.key) > 0, juce::dontSendNotification);
 }
 
 void myAudioProcessorEditor::buttonClicked (juce::Button* button)
@@ -258,24 +299,18 @@ void myAudioProcessorEditor::buttonClicked (juce::Button* button)
 
     if (button == learnButton.get())
         p.learnSplitPoint = true;
-    else if (button == voicesWithMelodySwitch.get())
-        p.voicesWithMelody = button->getToggleState() ? 1 : 0;
-    else if (button == pedalsToBothSwitch.get())
-        p.pedalsToBoth = button->getToggleState() ? 1 : 0;
+
+    for (auto& c : settingControls)
+        if (button == c.toggle.get())
+            p.set (c.key, button->getToggleState() ? 1 : 0);
 }
 
 void myAudioProcessorEditor::comboBoxChanged (juce::ComboBox* box)
 {
     JUCE_ASSERT_MESSAGE_THREAD
-    auto& p = getProcessor();
-    const int value = box->getText().getIntValue();
+    const auto index = box->getSelectedItemIndex();
 
-    if (box == chordChannelBox.get())
-        p.chanOutChord = value;
-    else if (box == soloChannelBox.get())
-        p.chanOutSolo = value;
-    else if (box == ccHarmonyBox.get())
-        p.ccHarmonyCtl = value;
-    else if (box == maxVoicesBox.get())
-        p.maxSoloVoices = value;
+    for (auto& c : settingControls)
+        if (box == c.box.get() && index >= 0)
+            getProcessor().set (c.key, Settings::of (c.key).lowest + index);
 }

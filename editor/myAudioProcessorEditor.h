@@ -4,10 +4,11 @@
 
 #include <juce_audio_utils/juce_audio_utils.h>
 
-/** The plug-in's window: a fixed 996 x 250 panel with the four choice boxes,
-    the split point with its note name and its "Learn" button, the two playing
-    switches, the on-screen keyboard, the split bars under it and the harmony
-    lamp. It keeps no copy of any setting.
+/** The plug-in's window: a fixed 996 x 250 panel with a control for every
+    setting the settings table gives a caption (the four choice boxes in their
+    fixed places, the others in the column beside them), the split point with
+    its note name and its "Learn" button, the on-screen keyboard, the split
+    bars under it and the harmony lamp. It keeps no copy of any setting.
     Message thread only (the entry points check); it allocates and may block. */
 class myAudioProcessorEditor : public juce::AudioProcessorEditor,
                                public juce::ChangeListener,
@@ -18,6 +19,9 @@ public:
     explicit myAudioProcessorEditor (myAudioProcessor& owner);
     ~myAudioProcessorEditor() override;
 
+    /** The processor's editor factory. */
+    static juce::AudioProcessorEditor* create (myAudioProcessor& owner) { return new myAudioProcessorEditor (owner); }
+
     void paint (juce::Graphics& g) override;
     void resized() override;
 
@@ -26,31 +30,32 @@ public:
     void comboBoxChanged (juce::ComboBox* box) override;
 
 private:
+    /** The control of one setting, made from its row in the settings table:
+        a switch, or a box with its caption. Named after the setting's key. */
+    struct SettingControl
+    {
+        Settings::Key key;
+        std::unique_ptr<juce::ComboBox> box;
+        std::unique_ptr<juce::ToggleButton> toggle;
+        std::unique_ptr<juce::Label> caption;
+    };
+
     myAudioProcessor& getProcessor() const;
     void createKeyboard (myAudioProcessor& owner);
     void createSplitPointDisplay();
-    std::unique_ptr<juce::ComboBox> makeBox (const char* name, const char* tooltip, int lastNumber);
-    std::unique_ptr<juce::Label> makeCaption (const char* name, const char* text);
-    std::unique_ptr<juce::ToggleButton> makeSwitch (const char* name, const char* text, const char* tooltip);
+    void createSettingControls();
+    std::unique_ptr<juce::Label> makeCaption (const juce::String& name, const char* text);
+    juce::ComboBox& boxOf (Settings::Key key) const;
     void showProcessor();
     int keyboardWidth() const;
     int splitBarX (int32_t split) const;
 
     std::unique_ptr<juce::MidiKeyboardComponent> midiKeyboard;
     std::unique_ptr<juce::TextButton> learnButton;
-    std::unique_ptr<juce::ComboBox> chordChannelBox;
-    std::unique_ptr<juce::Label> chordChannelLabel;
-    std::unique_ptr<juce::ComboBox> soloChannelBox;
-    std::unique_ptr<juce::Label> soloChannelLabel;
     std::unique_ptr<juce::Label> splitPointTitle;
     std::unique_ptr<juce::Label> splitPointLabel;
     std::unique_ptr<juce::Label> splitPointName;
-    std::unique_ptr<juce::ComboBox> ccHarmonyBox;
-    std::unique_ptr<juce::Label> ccHarmonyLabel;
-    std::unique_ptr<juce::ComboBox> maxVoicesBox;
-    std::unique_ptr<juce::Label> maxVoicesLabel;
-    std::unique_ptr<juce::ToggleButton> voicesWithMelodySwitch;
-    std::unique_ptr<juce::ToggleButton> pedalsToBothSwitch;
+    std::vector<SettingControl> settingControls;
     juce::Image backgroundImage;
 
     // Shows the controls' help texts, as users expect.

@@ -4,6 +4,8 @@
 #include "FrameworkSession.h"
 #include "Lv2Editor.h"
 #include "NativeWindows.h"
+#include "OrderedMidi.h"
+#include "myAudioProcessorEditor.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
@@ -62,7 +64,7 @@ Plugin::Plugin (double rate, LV2_URID_Map& map, int size)
 {
     // The processor learns it runs under LV2 while, and only while, it is made.
     juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_LV2);
-    processor = std::make_unique<myAudioProcessor>();
+    processor = std::make_unique<myAudioProcessor> (&myAudioProcessorEditor::create);
     juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined);
 
     // Once, at the largest a block may use, so that no block ever allocates.

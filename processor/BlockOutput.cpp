@@ -3,6 +3,8 @@
 
 #include "myAudioProcessor.h"
 
+#include "OrderedMidi.h"
+
 myAudioProcessor::BlockOutput::BlockOutput()
 {
     atStart.ensureSize ((size_t) outputCapacityBytes);

@@ -1,7 +1,5 @@
 #include "myAudioProcessor.h"
 
-#include "myAudioProcessorEditor.h" // the one arrow back: the framework asks a processor for its editor
-#include "StateChunk.h"
 
 namespace
 {
@@ -10,16 +8,20 @@ namespace
 constexpr int changePollMilliseconds = 15;
 } // namespace
 
-myAudioProcessor::myAudioProcessor()
+myAudioProcessor::myAudioProcessor (EditorFactory makeEditor)
     : myAudioProcessor (BusesProperties()
                             .withInput ("Input", juce::AudioChannelSet::stereo(), true)
-                            .withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+                            .withOutput ("Output", juce::AudioChannelSet::stereo(), true),
+                        makeEditor)
 {
 }
 
-myAudioProcessor::myAudioProcessor (const BusesProperties& buses)
-    : AudioProcessor (buses)
+myAudioProcessor::myAudioProcessor (const BusesProperties& buses, EditorFactory makeEditor)
+    : AudioProcessor (buses), editorFactory (makeEditor)
 {
+    for (size_t k = 0; k < settings.size(); ++k)
+        settings[k] = Settings::table[k].defaultValue;
+
     // Everything the audio thread may need is reserved here, so that the block
     // function never allocates in the steady state.
     for (auto& list : soloNotes)
@@ -79,75 +81,11 @@ double myAudioProcessor::getTailLengthSeconds() const { return 0.0; }
 bool myAudioProcessor::acceptsMidi() const { return true; }
 bool myAudioProcessor::producesMidi() const { return true; }
 
-juce::AudioProcessorEditor* myAudioProcessor::createEditor() { return new myAudioProcessorEditor (*this); }
-bool myAudioProcessor::hasEditor() const { return true; }
+juce::AudioProcessorEditor* myAudioProcessor::createEditor() { return editorFactory != nullptr ? editorFactory (*this) : nullptr; }
+bool myAudioProcessor::hasEditor() const { return editorFactory != nullptr; }
 
 int myAudioProcessor::getNumPrograms() { return 0; }
 int myAudioProcessor::getCurrentProgram() { return 0; }
 void myAudioProcessor::setCurrentProgram (int) {}
 const juce::String myAudioProcessor::getProgramName (int) { return {}; }
 void myAudioProcessor::changeProgramName (int, const juce::String&) {}
-
-//==============================================================================
-std::array<std::atomic<int32_t>*, Settings::count> myAudioProcessor::settingsByKey()
-{
-    std::array<std::atomic<int32_t>*, Settings::count> s {};
-    s[Settings::chordThru] = &chordThru;
-    s[Settings::chanOutChord] = &chanOutChord;
-    s[Settings::chanOutSolo] = &chanOutSolo;
-    s[Settings::splitPoint] = &splitPoint;
-    s[Settings::harmonyEnabled] = &harmonyEnabled;
-    s[Settings::ccHarmonyCtl] = &ccHarmonyCtl;
-    s[Settings::maxSoloVoices] = &maxSoloVoices;
-    s[Settings::voicesWithMelody] = &voicesWithMelody;
-    s[Settings::pedalsToBoth] = &pedalsToBoth;
-    return s;
-}
-
-Settings::Values myAudioProcessor::currentSettings()
-{
-    Settings::Values values {};
-    const auto settings = settingsByKey();
-
-    for (size_t i = 0; i < settings.size(); ++i)
-        values[i] = *settings[i];
-
-    return values;
-}
-
-void myAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
-{
-    StateChunk::write (currentSettings(), destData);
-}
-
-std::string myAudioProcessor::getSettingsText()
-{
-    return StateChunk::text (currentSettings());
-}
-
-void myAudioProcessor::setSettingsText (const char* text, size_t length)
-{
-    loadSettings ([&] (const StateChunk::Store& store) { StateChunk::readText (text, length, store); });
-}
-
-void myAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
-{
-    loadSettings ([&] (const StateChunk::Store& store) { StateChunk::read (data, sizeInBytes, store); });
-}
-
-void myAudioProcessor::loadSettings (const std::function<void (const StateChunk::Store&)>& read)
-{
-    const auto settings = settingsByKey();
-    std::array<bool, Settings::count> loaded {};
-    read ([&] (Settings::Key key, int32_t value) {
-        *settings[(size_t) key] = value;
-        loaded[(size_t) key] = true;
-    });
-
-    // A chunk that sets anything sets the added switches too: one without
-    // them was written before they existed, or with them off.
-    if (std::find (loaded.begin(), loaded.end(), true) != loaded.end())
-        for (size_t k = 0; k < loaded.size(); ++k)
-            if (Settings::table[k].onlyWhenOn && ! loaded[k])
-                *settings[k] = Settings::table[k].defaultValue;
-}

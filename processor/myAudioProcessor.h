@@ -1,10 +1,9 @@
 #pragma once
 
-#include "FixedList.h"
 #include "NoteGate.h"
-#include "OrderedMidi.h"
 #include "Settings.h"
 #include "StateChunk.h"
+#include "Voicing.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
@@ -29,8 +28,12 @@ class myAudioProcessor : public juce::AudioProcessor,
                          public juce::ChangeBroadcaster
 {
 public:
-    /** Stereo in and out. */
-    myAudioProcessor();
+    /** How the plug-in that holds the processor makes its editor. The
+        processor does not know the editor; the plug-in brings the two together. */
+    using EditorFactory = juce::AudioProcessorEditor* (*) (myAudioProcessor&);
+
+    /** Stereo in and out; with an editor only when given a factory. */
+    explicit myAudioProcessor (EditorFactory makeEditor = nullptr);
     ~myAudioProcessor() override;
 
     //==============================================================================
@@ -89,26 +92,20 @@ public:
     int countSoloNotes() const;
 
     //==============================================================================
-    // The settings: written by the editor and the saved state on the message
-    // thread, read (and some written) by the block function on the audio thread.
-    std::atomic<int32_t> chordThru { Settings::defaultOf (Settings::chordThru) };
-    std::atomic<int32_t> chanOutChord { Settings::defaultOf (Settings::chanOutChord) };
-    std::atomic<int32_t> chanOutSolo { Settings::defaultOf (Settings::chanOutSolo) };
-    std::atomic<int32_t> splitPoint { Settings::defaultOf (Settings::splitPoint) };
-    std::atomic<int32_t> ccHarmonyCtl { Settings::defaultOf (Settings::ccHarmonyCtl) };
-    std::atomic<int32_t> harmonyEnabled { Settings::defaultOf (Settings::harmonyEnabled) };
-    std::atomic<int32_t> maxSoloVoices { Settings::defaultOf (Settings::maxSoloVoices) };
-    std::atomic<int32_t> voicesWithMelody { Settings::defaultOf (Settings::voicesWithMelody) }; // voices at their event, not the block start
-    std::atomic<int32_t> pedalsToBoth { Settings::defaultOf (Settings::pedalsToBoth) }; // pedals to the chord and the solo channel
+    /** The settings, one per row of the settings table: written by the editor
+        and the saved state on the message thread, read by the block function
+        once at its start, and some written by it (the learned split point,
+        the harmony switch). Any thread. */
+    int32_t get (Settings::Key k) const noexcept { return settings[(size_t) k].load(); }
+    void set (Settings::Key k, int32_t value) noexcept { settings[(size_t) k].store (value); }
+    Settings::Values currentSettings() const noexcept;
+
     std::atomic<bool> learnSplitPoint { false };
 
     juce::MidiKeyboardState keyboardState;
 
-    /** A key counts at most this many strikes (one per input channel), so
-        that no input can make a harmony update longer. */
-    static constexpr int maxStrikesPerKey = 16;
-    static constexpr int listCapacity = 128 * maxStrikesPerKey;
-    using NoteList = FixedList<int, listCapacity>;
+    static constexpr int maxStrikesPerKey = Harmony::maxStrikesPerKey;
+    using NoteList = Harmony::NoteList;
 
     /** The voices of the last harmony update, those left out by the cap
         included. Audio thread, or any thread while no block runs. */
@@ -125,7 +122,7 @@ public:
 
 protected:
     /** With buses of an adapter's own choosing. */
-    explicit myAudioProcessor (const BusesProperties& buses);
+    myAudioProcessor (const BusesProperties& buses, EditorFactory makeEditor);
 
 private:
     // Bookkeeping, touched only on the audio thread.
@@ -185,7 +182,9 @@ private:
 
     void runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed);
     void harmonize (int position);
-    void endVoices (int position);
+    /** Ends the sounding voices; a panic or the bypass does so without a change message. */
+    void endVoices (int position, bool notify = true);
+    void switchHarmony (const juce::uint8* data, int size, int position);
     void passController (const juce::uint8* data, int size, int position, bool toBoth);
     void bookChordKey (int note, bool isNoteOn) noexcept;
     void bookSoloKey (int note, bool isNoteOn, juce::uint8 velocity) noexcept;
@@ -200,11 +199,16 @@ private:
     void noteStruck (const juce::MidiMessage& m, int note, Area area, int channel);
     void noteReleased (Strike& strike, int note);
     void panic (const juce::MidiMessage& controller, int position);
-    void silenceVoices (int position);
     static int limitChannel (int channel) noexcept;
-    std::array<std::atomic<int32_t>*, Settings::count> settingsByKey();
     void loadSettings (const std::function<void (const StateChunk::Store&)>& read);
-    Settings::Values currentSettings();
+    void setFromBlock (Settings::Key k, int32_t value) noexcept;
+
+    std::array<std::atomic<int32_t>, Settings::count> settings;
+    // What the block plays by: read once at its start, so that a change from
+    // the editor lands between two blocks, never inside one.
+    Settings::Values playing = Settings::defaults();
+    Harmony::MelodyKeys melodyKeys; // the held melody keys of the update under way
+    const EditorFactory editorFactory;
 
     std::array<KeyRoute, 128> keyRoutes {};
     std::array<std::array<Strike, 128>, 16> strikes {}; // by input channel and key

@@ -23,7 +23,7 @@ Control& control (juce::Component& editor, const juce::String& name)
 
 std::unique_ptr<myAudioProcessorEditor> editorFor (myAudioProcessor& p)
 {
-    return std::unique_ptr<myAudioProcessorEditor> (static_cast<myAudioProcessorEditor*> (p.createEditor()));
+    return std::make_unique<myAudioProcessorEditor> (p);
 }
 
 juce::String boxText (juce::Component& editor, const char* name) { return control<juce::ComboBox> (editor, name).getText(); }
@@ -44,7 +44,7 @@ bool filledWith (const juce::Image& image, juce::Rectangle<int> area, juce::Colo
 }
 
 // The four choice boxes and how many items each offers.
-const std::pair<const char*, int> boxes[] = { { "chordChannelBox", 16 }, { "soloChannelBox", 16 }, { "ccHarmonyBox", 127 }, { "maxVoicesBox", 10 } };
+const std::pair<const char*, int> boxes[] = { { "chanOutChordBox", 16 }, { "chanOutSoloBox", 16 }, { "ccHarmonyCtlBox", 127 }, { "maxSoloVoicesBox", 10 } };
 
 // The chord (red) and solo (blue) bars under the keyboard, at their exact
 // rectangles, for splits on and off the keyboard and a foreign state's values.
@@ -72,7 +72,7 @@ TEST (EditorLayout, SplitBarsAtTheirExactRectangles)
     {
         SCOPED_TRACE (c.splitPoint);
         myAudioProcessor p;
-        p.splitPoint = c.splitPoint;
+        p.set (Settings::splitPoint, c.splitPoint);
         auto editor = editorFor (p);
         const auto image = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
 
@@ -95,7 +95,8 @@ TEST (EditorLayout, BoxesShowEveryStoredValueOrNothingAndWriteNothing)
     for (const int32_t value : { INT32_MIN, -13, -1, 0, 1, 10, 11, 12, 16, 17, 24, 127, 128, INT32_MAX })
     {
         myAudioProcessor p;
-        p.chanOutChord = p.chanOutSolo = p.ccHarmonyCtl = p.maxSoloVoices = value;
+        for (auto key : { Settings::chanOutChord, Settings::chanOutSolo, Settings::ccHarmonyCtl, Settings::maxSoloVoices })
+            p.set (key, value);
         juce::MemoryBlock before, after;
         p.getStateInformation (before);
         auto editor = editorFor (p);
@@ -115,33 +116,33 @@ TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
 {
     myAudioProcessor p;
     auto editor = editorFor (p);
-    const std::tuple<const char*, int, std::atomic<int32_t>*> choices[] = { { "chordChannelBox", 5, &p.chanOutChord }, { "soloChannelBox", 9, &p.chanOutSolo }, { "ccHarmonyBox", 64, &p.ccHarmonyCtl }, { "maxVoicesBox", 1, &p.maxSoloVoices } };
+    const std::tuple<const char*, int, Settings::Key> choices[] = { { "chanOutChordBox", 5, Settings::chanOutChord }, { "chanOutSoloBox", 9, Settings::chanOutSolo }, { "ccHarmonyCtlBox", 64, Settings::ccHarmonyCtl }, { "maxSoloVoicesBox", 1, Settings::maxSoloVoices } };
 
     for (auto [box, item, setting] : choices)
     {
         juce::MemoryBlock before, after;
         p.getStateInformation (before);
-        const auto oldValue = setting->load();
+        const auto oldValue = p.get (setting);
         control<juce::ComboBox> (*editor, box).setSelectedId (item, juce::sendNotificationSync);
-        EXPECT_EQ (setting->load(), item) << box;
+        EXPECT_EQ (p.get (setting), item) << box;
 
-        *setting = oldValue; // nothing else changed
+        p.set (setting, oldValue); // nothing else changed
         p.getStateInformation (after);
         EXPECT_EQ (before, after) << box;
-        *setting = item;
+        p.set (setting, item);
     }
 
     // A switch writes its setting when clicked.
     control<juce::ToggleButton> (*editor, "voicesWithMelodySwitch").triggerClick();
     runMessageLoop();
-    EXPECT_EQ (p.voicesWithMelody.load(), 1);
+    EXPECT_EQ (p.get (Settings::voicesWithMelody), 1);
 
     // The engine uses the new channel and controller at once.
     EXPECT_EQ (runBlock (p, { on (1, 40, 100) }), (Events { on (5, 40, 100) }));
     runBlock (p, { cc (1, 32, 0) });
-    EXPECT_EQ (p.harmonyEnabled.load(), 1);
+    EXPECT_EQ (p.get (Settings::harmonyEnabled), 1);
     runBlock (p, { cc (1, 64, 0) });
-    EXPECT_EQ (p.harmonyEnabled.load(), 0);
+    EXPECT_EQ (p.get (Settings::harmonyEnabled), 0);
 }
 
 TEST (EditorBehaviour, LoadsLearningAndMouseKeys)
@@ -153,23 +154,23 @@ TEST (EditorBehaviour, LoadsLearningAndMouseKeys)
     // message brings the split number and the switches up to date; a new
     // editor shows it all.
     myAudioProcessor other;
-    other.chanOutSolo = 7;
-    other.splitPoint = 55;
-    other.pedalsToBoth = 1;
+    other.set (Settings::chanOutSolo, 7);
+    other.set (Settings::splitPoint, 55);
+    other.set (Settings::pedalsToBoth, 1);
     const auto& pedals = control<juce::ToggleButton> (*editor, "pedalsToBothSwitch");
     juce::MemoryBlock chunk;
     other.getStateInformation (chunk);
     p.setStateInformation (chunk.getData(), (int) chunk.getSize());
     runMessageLoop();
-    EXPECT_EQ (boxText (*editor, "soloChannelBox"), "2");
+    EXPECT_EQ (boxText (*editor, "chanOutSoloBox"), "2");
     EXPECT_EQ (splitText (*editor), "48");
     EXPECT_FALSE (pedals.getToggleState());
     runBlock (p, { on (1, 30, 90) });
     runMessageLoop();
     EXPECT_EQ (splitText (*editor), "55");
     EXPECT_TRUE (pedals.getToggleState());
-    EXPECT_EQ (boxText (*editor, "soloChannelBox"), "2");
-    EXPECT_EQ (boxText (*editorFor (p), "soloChannelBox"), "7");
+    EXPECT_EQ (boxText (*editor, "chanOutSoloBox"), "2");
+    EXPECT_EQ (boxText (*editorFor (p), "chanOutSoloBox"), "7");
 
     // A key played with the mouse sends nothing and is no solo key.
     p.keyboardState.noteOn (1, 60, 1.0f);
@@ -248,7 +249,7 @@ TEST (Learning, RefusedSplitPointShowsTheBoxWithoutBlockingTheAudioThread)
             EXPECT_EQ (button->getButtonText(), "OK");
         }
     EXPECT_TRUE (alert->isCurrentlyModal());
-    EXPECT_EQ (p.splitPoint.load(), 48);
+    EXPECT_EQ (p.get (Settings::splitPoint), 48);
 
     alert->exitModalState (0);
     runMessageLoop (50);

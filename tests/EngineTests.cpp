@@ -80,7 +80,7 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { { on (1, 72, 90, 1) }, Events { on (2, 60, 90), on (2, 60, 90), on (2, 72, 90, 1) } } } },
 
     Script { "CappedVoicesNeverSoundSoNeverGetNoteOffs", {
-        { cMajor, {}, [] (auto& p) { p.maxSoloVoices = 1; } },
+        { cMajor, {}, [] (auto& p) { p.set (Settings::maxSoloVoices, 1); } },
         { { on (1, 72, 90) }, Events { on (2, 72, 90) } },
         { { off (1, 72, 0, 1) }, Events { off (2, 72, 0, 1) } } } },
 
@@ -102,14 +102,14 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { { off (1, 72, 0, 7) }, Events { off (2, 60), off (2, 64), off (2, 67), off (2, 72, 0, 7) } } } },
 
     Script { "KeysZeroAnd127AreReferencesToo", {
-        { chord ({ 36, 40 }), {}, [] (auto& p) { p.splitPoint = 60; } },
-        { { on (1, 127, 90, 1) }, notes (2, { 120, 124 }, 90) + Events { on (2, 127, 90, 1) }, [] (auto& p) { p.splitPoint = 0; } },
+        { chord ({ 36, 40 }), {}, [] (auto& p) { p.set (Settings::splitPoint, 60); } },
+        { { on (1, 127, 90, 1) }, notes (2, { 120, 124 }, 90) + Events { on (2, 127, 90, 1) }, [] (auto& p) { p.set (Settings::splitPoint, 0); } },
         // Key 0 is now the lowest held solo key: every voice would lie below note 0.
         { { on (1, 0, 90, 1) }, Events { off (2, 120), off (2, 124), on (2, 0, 90, 1) } } } },
 
     Script { "VoicesBelowNoteZeroAreDropped", {
-        { cMajor, {}, [] (auto& p) { p.splitPoint = 60; } },
-        { { on (1, 9, 90, 1) }, notes (2, { 0, 4, 7 }, 90) + Events { on (2, 9, 90, 1) }, [] (auto& p) { p.splitPoint = 5; } },
+        { cMajor, {}, [] (auto& p) { p.set (Settings::splitPoint, 60); } },
+        { { on (1, 9, 90, 1) }, notes (2, { 0, 4, 7 }, 90) + Events { on (2, 9, 90, 1) }, [] (auto& p) { p.set (Settings::splitPoint, 5); } },
         { { on (1, 6, 80, 1) }, notes (2, { 0, 4, 7 }, 0, true) + Events { on (2, 0, 80), on (2, 4, 80), on (2, 6, 80, 1) } } } },
 
     Script { "SplitKeyItselfIsTheFirstSoloKey", {
@@ -118,16 +118,16 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { { on (5, 48, 66, 9) }, Events { on (2, 35, 66), on (2, 36, 66), on (2, 40, 66), on (2, 48, 66, 9) } } } },
 
     Script { "ChordPassThroughOffStillTracksAndRevoices", {
-        { { on (1, 72, 90) }, {}, [] (auto& p) { p.chordThru = 0; } },
+        { { on (1, 72, 90) }, {}, [] (auto& p) { p.set (Settings::chordThru, 0); } },
         { { on (1, 36, 100, 4) }, Events {} },
         { { on (1, 40, 100, 4) }, Events { on (2, 60, 90), on (2, 64, 90) } },
         { { off (1, 36, 0, 4) }, Events { off (2, 60), off (2, 64) } } } },
 
     // A foreign state may hold any number: only exactly 1 passes the chord on.
     Script { "ChordPassThroughIsOnOnlyAtExactlyOne", {
-        { { on (1, 36, 100) }, Events {}, [] (auto& p) { p.chordThru = 2; } },
-        { { on (1, 38, 100) }, Events {}, [] (auto& p) { p.chordThru = -1; } },
-        { { on (1, 40, 100) }, Events { on (1, 40, 100) }, [] (auto& p) { p.chordThru = 1; } } } },
+        { { on (1, 36, 100) }, Events {}, [] (auto& p) { p.set (Settings::chordThru, 2); } },
+        { { on (1, 38, 100) }, Events {}, [] (auto& p) { p.set (Settings::chordThru, -1); } },
+        { { on (1, 40, 100) }, Events { on (1, 40, 100) }, [] (auto& p) { p.set (Settings::chordThru, 1); } } } },
 
     Script { "ReleaseVelocityKeptAndVelocityZeroNoteOnsStayNoteOns", {
         { { on (3, 40, 100), on (3, 72, 100) } },
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { { on (1, 74, 90, 1) }, Events { on (2, 74, 90, 1) } } } },
 
     Script { "HarmonyControllerSetTo123StillPanics", {
-        { { on (1, 36, 100), on (1, 40, 100), on (1, 72, 90) }, {}, [] (auto& p) { p.ccHarmonyCtl = 123; } },
+        { { on (1, 36, 100), on (1, 40, 100), on (1, 72, 90) }, {}, [] (auto& p) { p.set (Settings::ccHarmonyCtl, 123); } },
         { { cc (1, 123, 0) } },
         { { on (1, 74, 90) }, Events { on (2, 74, 90) } } } },
 
@@ -163,28 +163,28 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { {}, Events {} } } },
 
     Script { "OutOfRangeChannelSettingsAreLimited", {
-        { chord ({ 36, 40 }), {}, [] (auto& p) { p.chanOutChord = 0; p.chanOutSolo = 40; } },
+        { chord ({ 36, 40 }), {}, [] (auto& p) { p.set (Settings::chanOutChord, 0); p.set (Settings::chanOutSolo, 40); } },
         { { on (1, 72, 90, 1) }, Events { on (16, 60, 90), on (16, 64, 90), on (16, 72, 90, 1) } } } },
 
     Script { "ReleasesGoWhereTheirNoteOnsWent", {
         { { on (1, 40, 100), on (1, 72, 90) } },
         { { off (1, 40, 0, 1), off (1, 72, 0, 2) }, Events { off (1, 40, 0, 1), off (2, 72, 0, 2) },
-          [] (auto& p) { p.chanOutChord = 5; p.chanOutSolo = 6; } },
+          [] (auto& p) { p.set (Settings::chanOutChord, 5); p.set (Settings::chanOutSolo, 6); } },
         { { on (1, 40, 100) }, Events { on (5, 40, 100) } } } },
 
     Script { "ChordKeysReleasedAfterTheSplitMovedLeaveNoPhantom", {
         { cMajor },
-        { { off (1, 40), off (1, 43) }, Events { off (1, 40), off (1, 43) }, [] (auto& p) { p.splitPoint = 38; } },
+        { { off (1, 40), off (1, 43) }, Events { off (1, 40), off (1, 43) }, [] (auto& p) { p.set (Settings::splitPoint, 38); } },
         { { on (1, 72, 90) }, Events { on (2, 72, 90) } } } },
 
     Script { "VoiceOffsGoWhereTheVoicesWent", {
         { chord ({ 36, 40 }) }, { { on (1, 72, 90) } },
         { { on (1, 74, 80, 1) }, Events { off (2, 60), off (2, 64), on (9, 60, 90), on (9, 64, 90), on (9, 74, 80, 1) },
-          [] (auto& p) { p.chanOutSolo = 9; } } } },
+          [] (auto& p) { p.set (Settings::chanOutSolo, 9); } } } },
 
     Script { "ChordPassThroughSwitchedOffStillEndsPassedNotes", {
         { { on (1, 40, 100) } },
-        { { off (1, 40) }, Events { off (1, 40) }, [] (auto& p) { p.chordThru = 0; } },
+        { { off (1, 40) }, Events { off (1, 40) }, [] (auto& p) { p.set (Settings::chordThru, 0); } },
         { { on (1, 40, 100) }, Events {} } } },
 
     Script { "LearnedNoteOnIsSwallowedAndSoIsItsRelease", {
@@ -201,7 +201,7 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
 
     // The old voices end before the event that calls for new ones, which follow it.
     Script { "VoicesWithTheMelodyNoteGoAtItsPosition", {
-        { cMajor, {}, [] (auto& p) { p.voicesWithMelody = 1; } },
+        { cMajor, {}, [] (auto& p) { p.set (Settings::voicesWithMelody, 1); } },
         { { on (1, 72, 90, 100), off (1, 43, 0, 200), on (1, 45, 100, 200) },
           Events { on (2, 72, 90, 100) } + notes (2, { 60, 64, 67 }, 90, false, 100)
               + notes (2, { 60, 64, 67 }, 0, true, 200) + Events { off (1, 43, 0, 200) } + notes (2, { 60, 64 }, 90, false, 200)
@@ -212,10 +212,10 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
     Script { "PedalsOnBothSounds", {
         { { cc (3, 64, 127, 5), cc (3, 67, 0, 6), cc (3, 65, 127, 7) },
           Events { cc (1, 64, 127, 5), cc (2, 64, 127, 5), cc (1, 67, 0, 6), cc (2, 67, 0, 6), cc (3, 65, 127, 7) },
-          [] (auto& p) { p.pedalsToBoth = 1; } },
-        { { cc (3, 64, 0, 9) }, Events { cc (1, 64, 0, 9), cc (2, 64, 0, 9), cc (3, 64, 0, 9) }, [] (auto& p) { p.pedalsToBoth = 0; } },
+          [] (auto& p) { p.set (Settings::pedalsToBoth, 1); } },
+        { { cc (3, 64, 0, 9) }, Events { cc (1, 64, 0, 9), cc (2, 64, 0, 9), cc (3, 64, 0, 9) }, [] (auto& p) { p.set (Settings::pedalsToBoth, 0); } },
         { { cc (3, 64, 0, 2), cc (4, 66, 127, 3) }, Events { cc (3, 64, 0, 2), cc (1, 66, 127, 3) },
-          [] (auto& p) { p.pedalsToBoth = 1; p.ccHarmonyCtl = 64; p.chanOutSolo = 1; } },
+          [] (auto& p) { p.set (Settings::pedalsToBoth, 1); p.set (Settings::ccHarmonyCtl, 64); p.set (Settings::chanOutSolo, 1); } },
         { cMajor + Events { on (1, 72, 90, 1) }, cMajor + Events { on (1, 72, 90, 1) } } } },
 
     Script { "LearningBelowTwelveIsRefusedAndEnds", {
@@ -255,7 +255,7 @@ TEST (WorkedExamples, VoicesAndCap)
     {
         SCOPED_TRACE ("row " + std::to_string (&ex - examples + 1));
         myAudioProcessor p;
-        p.maxSoloVoices = ex.maxSoloVoices;
+        p.set (Settings::maxSoloVoices, ex.maxSoloVoices);
         Events keys, last;
         for (auto c : ex.chord)
             keys.push_back (on (1, c, 100));

@@ -11,13 +11,9 @@ namespace
 {
 using Values = Settings::Values;
 
-// In chunk order, the settings table's.
-Values settingsOf (const myAudioProcessor& p)
-{
-    return { p.chordThru, p.chanOutChord, p.chanOutSolo, p.splitPoint, p.harmonyEnabled, p.ccHarmonyCtl, p.maxSoloVoices, p.voicesWithMelody, p.pedalsToBoth };
-}
+Values settingsOf (const myAudioProcessor& p) { return p.currentSettings(); }
 
-const Values defaults { 1, 1, 2, 48, 1, 32, 10 };
+const Values defaults = Settings::defaults();
 
 std::string chunkOf (myAudioProcessor& p)
 {
@@ -68,17 +64,39 @@ TEST (StateWriting, RoundTripOfAnySettings)
     for (int i = 0; i < 200; ++i)
     {
         myAudioProcessor source;
-        for (auto* setting : { &source.chordThru, &source.chanOutSolo, &source.splitPoint, &source.maxSoloVoices,
-                               &source.harmonyEnabled })
-            *setting = near (rng);
-        source.chanOutChord = any (rng);
-        source.ccHarmonyCtl = any (rng);
-        source.voicesWithMelody = std::max (0, near (rng)); // written only while on
-        source.pedalsToBoth = std::max (0, near (rng));
-        if (i == 0)
-            source.splitPoint = std::numeric_limits<int32_t>::min(), source.harmonyEnabled = std::numeric_limits<int32_t>::max();
+        Values expected {};
+        for (int k = 0; k < Settings::count; ++k)
+        {
+            const auto key = (Settings::Key) k;
+            const auto value = i == 0 ? (k % 2 == 0 ? std::numeric_limits<int32_t>::min() : std::numeric_limits<int32_t>::max())
+                                      : (k % 3 == 1 ? any (rng) : near (rng));
+            source.set (key, value);
+            // An added switch is written only while on: off, whatever its value, it comes back at its default.
+            const auto& s = Settings::of (key);
+            expected[(size_t) k] = s.added && s.kind == Settings::Kind::toggle && value <= 0 ? s.defaultValue : value;
+        }
 
-        EXPECT_EQ (loaded (chunkOf (source)), settingsOf (source));
+        EXPECT_EQ (loaded (chunkOf (source)), expected);
+    }
+}
+
+// Every setting, moved from its default, through the chunk; back at its
+// default, an added one leaves the chunk as it was before it existed.
+TEST (StateWriting, EverySettingRoundTripsAndAddedOnesAtTheirDefaultsAddNothing)
+{
+    const auto defaultChunk = chunkWithText (defaultText);
+
+    for (auto [key, value] : everySettingMoved())
+    {
+        SCOPED_TRACE (Settings::of (key).key);
+        myAudioProcessor p;
+        p.set (key, value);
+        const auto chunk = chunkOf (p);
+        EXPECT_NE (chunk.find (settingElements ({ { key, value } })), std::string::npos);
+        EXPECT_EQ (loaded (chunk)[(size_t) key], value);
+
+        p.set (key, Settings::defaultOf (key));
+        EXPECT_EQ (chunkOf (p), defaultChunk);
     }
 }
 
@@ -136,7 +154,8 @@ TEST (StateReading, EveryKeyAndOnlyTheKeysPresent)
     EXPECT_EQ (loadedText ("<Root><voicesWithMelody>7</voicesWithMelody><PEDALSTOBOTH>-1</PEDALSTOBOTH></Root>"),
                (Values { 1, 1, 2, 48, 1, 32, 10, 7, -1 }));
     myAudioProcessor p;
-    p.voicesWithMelody = p.pedalsToBoth = 1;
+    p.set (Settings::voicesWithMelody, 1);
+    p.set (Settings::pedalsToBoth, 1);
     const auto old = chunkWithText (defaultText);
     p.setStateInformation (old.data(), (int) old.size());
     EXPECT_EQ (settingsOf (p), defaults);

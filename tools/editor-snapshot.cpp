@@ -3,7 +3,7 @@
 //
 //   editor-snapshot OUT.png
 
-#include "myAudioProcessor.h"
+#include "myAudioProcessorEditor.h"
 
 #include <cstdio>
 
@@ -17,7 +17,7 @@ int main (int argc, char** argv)
         return 2;
     }
 
-    myAudioProcessor processor;
+    myAudioProcessor processor (&myAudioProcessorEditor::create);
     processor.prepareToPlay (44100.0, 512);
 
     // C major in the left hand, E5 and G5 in the right: the keys and the voices show red.

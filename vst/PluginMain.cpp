@@ -3,6 +3,7 @@
 
 #include "FrameworkSession.h"
 #include "JuceVSTWrapper.h"
+#include "myAudioProcessorEditor.h"
 
 #include <memory>
 
@@ -33,7 +34,7 @@ extern "C" POLYQUINTA_EXPORT AEffect* VSTPluginMain (audioMasterCallback audioMa
             ~WrapperTypeScope() { juce::AudioProcessor::setTypeOfNextNewPlugin (juce::AudioProcessor::wrapperType_Undefined); }
         };
 
-        auto processor = [] { const WrapperTypeScope vst; return std::make_unique<myAudioProcessor>(); }();
+        auto processor = [] { const WrapperTypeScope vst; return std::make_unique<myAudioProcessor> (&myAudioProcessorEditor::create); }();
         auto* wrapper = new JuceVSTWrapper (audioMaster, std::move (processor));
         return wrapper->getAeffect();
     }

@@ -1,5 +1,7 @@
 #include "Vst3Processor.h"
 
+#include "myAudioProcessorEditor.h"
+
 #include <climits>
 #include <cstring>
 
@@ -14,7 +16,8 @@ juce::uint8 dataByte (float normalised) noexcept { return (juce::uint8) juce::ro
 } // namespace
 
 Vst3Processor::Vst3Processor()
-    : myAudioProcessor (BusesProperties().withOutput ("Output", juce::AudioChannelSet::stereo(), true))
+    : myAudioProcessor (BusesProperties().withOutput ("Output", juce::AudioChannelSet::stereo(), true),
+                        &myAudioProcessorEditor::create)
 {
     // Once, at the largest a block may use, so that no block ever allocates.
     for (auto* buffer : { &hostEvents, &blockMidi, &storage })

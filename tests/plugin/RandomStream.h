@@ -86,7 +86,9 @@ void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
         }
         if (chance (8))
         {
-            const auto settings = settingElements ({ { Settings::chordThru, pick (0, 1) }, { Settings::chanOutChord, pick (1, 16) }, { Settings::chanOutSolo, pick (1, 16) }, { Settings::splitPoint, pick (40, 70) }, { Settings::harmonyEnabled, pick (0, 1) }, { Settings::maxSoloVoices, pick (1, 10) }, { Settings::voicesWithMelody, pick (0, 1) }, { Settings::pedalsToBoth, pick (0, 1) } });
+            // Every setting, the split where both hands play; the harmony
+            // switch stays off the controllers the stream sends.
+            const auto settings = randomSettingElements (pick, { { Settings::splitPoint, { 40, 70 } } }, { Settings::ccHarmonyCtl });
             s.load (settings);
             log.push_back ("load:" + settings);
         }

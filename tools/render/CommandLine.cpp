@@ -6,6 +6,8 @@
 
 #include <juce_core/juce_core.h>
 
+#include <algorithm>
+
 namespace render
 {
 namespace
@@ -43,32 +45,85 @@ std::string defaultPluginPath()
 
     return POLYQUINTA_PLUGIN_PATH;
 }
-} // namespace
-
-int parseNote (const std::string& text)
+int parseNote (const std::string& text, const std::string& option)
 {
     if (! text.empty() && std::isdigit ((unsigned char) text[0]))
-        return parseInteger (text, "--split", 0, 127);
+        return parseInteger (text, option, 0, 127);
 
     if (const auto note = NoteNames::number (text))
         return *note;
 
-    throw Error ("option --split takes a note number from 0 to 127 or a name such as C2 or F#3, not '" + text + "'");
+    throw Error ("option " + option + " takes a note number from 0 to 127 or a name such as C2 or F#3, not '" + text + "'");
 }
+
+int parseChoice (const std::string& text, const std::string& option, const Settings::Setting& s)
+{
+    std::string names;
+
+    for (int32_t v = s.lowest; v <= s.highest; ++v)
+    {
+        if (juce::String (s.items[v - s.lowest]).equalsIgnoreCase (juce::String (text)))
+            return v;
+        names += (names.empty() ? "" : ", ") + std::string (s.items[v - s.lowest]);
+    }
+
+    throw Error ("option " + option + " takes one of " + names + ", not '" + text + "'");
+}
+
+// What follows a setting's option in the usage text.
+std::string argumentOf (const Settings::Setting& s)
+{
+    switch (s.kind)
+    {
+        case Settings::Kind::toggle: return "on|off";
+        case Settings::Kind::note: return "NOTE";
+        case Settings::Kind::channel:
+        case Settings::Kind::number: return "N";
+        case Settings::Kind::choice: break;
+    }
+
+    std::string names;
+    for (int32_t v = s.lowest; v <= s.highest; ++v)
+        names += (names.empty() ? "" : "|") + std::string (s.items[v - s.lowest]);
+    return names;
+}
+
+int parseSetting (const std::string& text, const std::string& option, const Settings::Setting& s)
+{
+    switch (s.kind)
+    {
+        case Settings::Kind::toggle: return parseSwitch (text, option) ? 1 : 0;
+        case Settings::Kind::note: return parseNote (text, option);
+        case Settings::Kind::choice: return parseChoice (text, option, s);
+        case Settings::Kind::channel:
+        case Settings::Kind::number: break;
+    }
+
+    return parseInteger (text, option, s.lowest, s.highest);
+}
+
+std::string usageLine (const std::string& option, const std::string& text)
+{
+    // Two spaces at least between an option and its text: the manual page is made from these lines.
+    constexpr size_t column = 26;
+    const auto start = "  " + option;
+    return start + std::string (start.size() + 2 > column ? 2 : column - start.size(), ' ') + text + "\n";
+}
+} // namespace
 
 std::string usage()
 {
-    return "usage: polyquinta-render IN.mid OUT.mid [options]\n"
-           "  --split NOTE            split point: a number or a name such as C2 (middle C, 60, is C3)\n"
-           "  --chord-channel N       MIDI channel of the chord notes, 1 to 16\n"
-           "  --solo-channel N        MIDI channel of the melody and the harmony voices, 1 to 16\n"
-           "  --harmony-cc N          controller that switches harmony on and off, 1 to 127\n"
-           "  --max-voices N          most melody keys plus voices at once, 1 to 10\n"
-           "  --chord-thru on|off     pass the chord notes on\n"
-           "  --harmony on|off        build harmony voices\n"
-           "  --voices-with-melody on|off  voices at their melody note's time, not the block's start\n"
-           "  --pedals-to-both on|off      sustain, sostenuto and soft pedal to the chord and the solo channel\n"
-           "  --state FILE            start from a saved state (from --save-state or a host)\n"
+    std::string text = "usage: polyquinta-render IN.mid OUT.mid [options]\n";
+
+    for (const auto& s : Settings::table)
+    {
+        const bool ranged = s.kind == Settings::Kind::channel || s.kind == Settings::Kind::number;
+        text += usageLine (std::string (s.flag) + " " + argumentOf (s),
+                           s.help + (ranged ? ", " + std::to_string (s.lowest) + " to " + std::to_string (s.highest) : std::string()));
+    }
+
+    return text
+           + "  --state FILE            start from a saved state (from --save-state or a host)\n"
            "  --save-state FILE       write the settings used as a saved state\n"
            "  --sample-rate HZ        render sample rate (default 44100)\n"
            "  --block-size N          samples per block (default 512)\n"
@@ -93,24 +148,10 @@ Options parseCommandLine (const std::vector<std::string>& args)
             return args[++i];
         };
 
-        if (a == "--split")
-            o.splitPoint = parseNote (value());
-        else if (a == "--chord-channel")
-            o.chordChannel = parseInteger (value(), a, 1, 16);
-        else if (a == "--solo-channel")
-            o.soloChannel = parseInteger (value(), a, 1, 16);
-        else if (a == "--harmony-cc")
-            o.harmonyController = parseInteger (value(), a, 1, 127);
-        else if (a == "--max-voices")
-            o.maxVoices = parseInteger (value(), a, 1, 10);
-        else if (a == "--chord-thru")
-            o.chordThru = parseSwitch (value(), a) ? 1 : 0;
-        else if (a == "--harmony")
-            o.harmony = parseSwitch (value(), a) ? 1 : 0;
-        else if (a == "--voices-with-melody")
-            o.voicesWithMelody = parseSwitch (value(), a) ? 1 : 0;
-        else if (a == "--pedals-to-both")
-            o.pedalsToBoth = parseSwitch (value(), a) ? 1 : 0;
+        const auto setting = std::find_if (Settings::table.begin(), Settings::table.end(), [&] (auto& s) { return a == s.flag; });
+
+        if (setting != Settings::table.end())
+            o.settings[(size_t) (setting - Settings::table.begin())] = parseSetting (value(), a, *setting);
         else if (a == "--state")
             o.statePath = value();
         else if (a == "--save-state")

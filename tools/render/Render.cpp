@@ -109,24 +109,12 @@ void applySettings (vsthost::Plugin& plugin, const Options& o)
     // hand it back the way a host restores a project.
     void* current = nullptr;
     const auto size = plugin.dispatch (effGetChunk, 0, 0, &current);
-    Settings::Values values {};
+    auto values = Settings::defaults(); // what a chunk without an added key means
     StateChunk::read (current, (int) size, [&] (Settings::Key key, int32_t value) { values[(size_t) key] = value; });
 
-    const std::pair<const std::optional<int>*, Settings::Key> overrides[] = {
-        { &o.chordThru, Settings::chordThru },
-        { &o.chordChannel, Settings::chanOutChord },
-        { &o.soloChannel, Settings::chanOutSolo },
-        { &o.splitPoint, Settings::splitPoint },
-        { &o.harmony, Settings::harmonyEnabled },
-        { &o.harmonyController, Settings::ccHarmonyCtl },
-        { &o.maxVoices, Settings::maxSoloVoices },
-        { &o.voicesWithMelody, Settings::voicesWithMelody },
-        { &o.pedalsToBoth, Settings::pedalsToBoth },
-    };
-
-    for (auto& [option, key] : overrides)
-        if (option->has_value())
-            values[(size_t) key] = **option;
+    for (size_t k = 0; k < values.size(); ++k)
+        if (o.settings[k].has_value())
+            values[k] = *o.settings[k];
 
     juce::MemoryBlock chunk;
     StateChunk::write (values, chunk);

@@ -4,8 +4,11 @@
 // as a host would, and writes what the plug-in answers as a MIDI file. One
 // thread, offline: it allocates and blocks freely.
 
+#include "Settings.h"
+
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include <array>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,16 +31,13 @@ struct Options
     bool print = false;
     bool progress = true;
 
-    // Settings handed to the plug-in as a saved-state chunk; unset ones keep
-    // the plug-in's (or the loaded state's) value.
-    std::optional<int> splitPoint, chordChannel, soloChannel, harmonyController, maxVoices, chordThru, harmony, voicesWithMelody, pedalsToBoth;
+    // Settings handed to the plug-in as a saved-state chunk, by the settings
+    // table's key; unset ones keep the plug-in's (or the loaded state's) value.
+    std::array<std::optional<int>, Settings::count> settings;
 };
 
 /** Parses the command line; throws Error with a message for the user. */
 Options parseCommandLine (const std::vector<std::string>& args);
-
-/** A note number from "60" or a name such as "C2", "F#3", "Bb1" (middle C is C3). */
-int parseNote (const std::string& text);
 
 std::string usage();
 

@@ -1,5 +1,6 @@
-// The block function: each event routed by the split, re-channelled, learned
-// from or passed on. Audio thread only; nothing here waits or allocates.
+// The block function: the settings taken once, then each event routed by the
+// split, re-channelled, learned from or passed on. Audio thread only; nothing
+// here waits or allocates.
 
 #include "myAudioProcessor.h"
 
@@ -38,10 +39,11 @@ void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuf
             buffer.clear (ch, 0, buffer.getNumSamples());
 
     output.clear();
+    playing = currentSettings();
 
     // Nothing would end the voices while bypassed: they stop the moment it starts.
     if (bypassed)
-        silenceVoices (0);
+        endVoices (0, false);
 
     for (const auto meta : midiMessages)
     {
@@ -63,19 +65,17 @@ void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuf
 
             routeNoteEvent (m, n, isNoteOn, t, bypassed);
         }
-        else if (isController (d, size) && (d[1] == allNotesOffController || (d[1] == allSoundOffController && d[1] != ccHarmonyCtl)))
+        else if (isController (d, size) && (d[1] == allNotesOffController || (d[1] == allSoundOffController && d[1] != playing[Settings::ccHarmonyCtl])))
         {
             panic (juce::MidiMessage (d, size, t), t);
         }
-        else if (! bypassed && isController (d, size) && d[1] == ccHarmonyCtl)
+        else if (! bypassed && isController (d, size) && d[1] == playing[Settings::ccHarmonyCtl])
         {
-            harmonyEnabled = d[2] >= 64 ? 1 : 0;
-            notifyChange();
-            passController (d, size, t, false);
+            switchHarmony (d, size, t);
         }
         else if (isController (d, size))
         {
-            passController (d, size, t, ! bypassed && pedalsToBoth > 0);
+            passController (d, size, t, ! bypassed && playing[Settings::pedalsToBoth] > 0);
         }
         else
         {
@@ -94,7 +94,7 @@ bool myAudioProcessor::learnFrom (const juce::MidiMessage& m, int n, bool isNote
 
     if (n >= lowestLearnableNote)
     {
-        splitPoint = n;
+        setFromBlock (Settings::splitPoint, n);
         notifyChange();
     }
     else
@@ -130,7 +130,7 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
 
     // Voices that go with their event: the old ones end before it, so that no
     // receiver cuts a voice that is struck again, and the new ones follow it.
-    const bool withEvent = voicesWithMelody > 0;
+    const bool withEvent = playing[Settings::voicesWithMelody] > 0;
 
     if (updatesVoices && withEvent)
         endVoices (t);
@@ -156,51 +156,9 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
         harmonize (withEvent ? t : 0);
 }
 
-void myAudioProcessor::passController (const juce::uint8* d, int size, int t, bool toBoth)
-{
-    const int pedal = d[1] == 64 ? 0 : (d[1] == 66 ? 1 : (d[1] == 67 ? 2 : -1));
-
-    if (pedal < 0)
-    {
-        output.add (d, size, t);
-        return;
-    }
-
-    const auto bit = [] (int channel) { return (uint16_t) (1u << (channel - 1)); };
-    const bool press = d[2] >= 64;
-    const uint16_t own = bit ((d[0] & 0x0f) + 1);
-    uint16_t channels = toBoth ? (uint16_t) (bit (limitChannel (chanOutChord)) | bit (limitChannel (chanOutSolo))) : own;
-
-    // A release also reaches every channel a press of this pedal still holds
-    // down: spread there, or passed there while it was not to be spread.
-    if (! press)
-        channels |= spreadPedals[(size_t) pedal] | (pedalsToBoth > 0 ? passedPedals[(size_t) pedal] : 0);
-
-    if (channels == own)
-    {
-        output.add (d, size, t);
-    }
-    else
-    {
-        for (int channel = 1; channel <= 16; ++channel)
-        {
-            if ((channels & bit (channel)) != 0)
-            {
-                const juce::uint8 copy[] = { (juce::uint8) ((d[0] & 0xf0) | (channel - 1)), d[1], d[2] };
-                output.add (copy, 3, t);
-            }
-        }
-    }
-
-    if (press)
-        (toBoth ? spreadPedals : passedPedals)[(size_t) pedal] |= channels;
-    else
-        spreadPedals[(size_t) pedal] &= (uint16_t) ~channels, passedPedals[(size_t) pedal] &= (uint16_t) ~channels;
-}
-
 myAudioProcessor::Area myAudioProcessor::areaOf (int n) const noexcept
 {
-    return n < splitPoint ? Area::chord : Area::solo;
+    return n < playing[Settings::splitPoint] ? Area::chord : Area::solo;
 }
 
 int myAudioProcessor::channelForNewNote (const juce::MidiMessage& m, Area area, bool bypassed) const
@@ -210,49 +168,20 @@ int myAudioProcessor::channelForNewNote (const juce::MidiMessage& m, Area area, 
         return m.getChannel();
 
     if (area == Area::chord)
-        return chordThru == 1 ? limitChannel (chanOutChord) : 0;
+        return playing[Settings::chordThru] == 1 ? limitChannel (playing[Settings::chanOutChord]) : 0;
 
-    return limitChannel (chanOutSolo);
+    return limitChannel (playing[Settings::chanOutSolo]);
 }
 
-myAudioProcessor::Strike& myAudioProcessor::strikeReleasedBy (const juce::MidiMessage& m, int n)
+void myAudioProcessor::setFromBlock (Settings::Key k, int32_t value) noexcept
 {
-    auto& own = strikes[(size_t) m.getChannel() - 1][(size_t) n];
-
-    // A source that releases a key on another channel than it struck it on
-    // still ends the note.
-    if (own.count == 0 && keyRoutes[(size_t) n].strikes > 0)
-        for (auto& channel : strikes)
-            if (channel[(size_t) n].count > 0)
-                return channel[(size_t) n];
-
-    return own;
+    // The block goes on by its own change; the store keeps it for the next block, the editor and the state.
+    playing[(size_t) k] = value;
+    set (k, value);
 }
 
-void myAudioProcessor::noteStruck (const juce::MidiMessage& m, int n, Area area, int channel)
+int myAudioProcessor::limitChannel (int channel) noexcept
 {
-    auto& route = keyRoutes[(size_t) n];
-    auto& strike = strikes[(size_t) m.getChannel() - 1][(size_t) n];
-
-    if (route.strikes == 0)
-        route = { area, (int8_t) channel, 0 };
-
-    if (strike.count == 0 || channel != 0)
-        strike.channel = (int8_t) channel;
-
-    strike.count = (int16_t) juce::jmin (strike.count + 1, 0x7fff);
-    route.strikes = (int16_t) juce::jmin (route.strikes + 1, 0x7fff);
-}
-
-void myAudioProcessor::noteReleased (Strike& strike, int n)
-{
-    auto& route = keyRoutes[(size_t) n];
-
-    if (strike.count == 0)
-        return;
-
-    --strike.count;
-
-    if (--route.strikes <= 0)
-        route = {};
+    // Only a foreign saved state can bring other values; the setting itself stays as stored.
+    return juce::jlimit (1, 16, channel);
 }
