@@ -232,23 +232,60 @@ TEST (WorkedExamples, BlockByteForByte)
         EXPECT_EQ (runBlock (p, block.played), block.answered);
 }
 
-// The worked voicing examples: the voices of the last update, capped ones included.
-TEST (WorkedExamples, VoicesAndCap)
+// The voicing rule on its own: the worked examples, the keyboard's edges.
+TEST (Voicing, EveryTypeGivesTheseVoices)
+{
+    struct Row
+    {
+        Harmony::Type type;
+        std::vector<int> chord, melody, voices; // melody lowest first
+    };
+    constexpr auto close = Harmony::Type::close;
+    const Row rows[] = {
+        { close, { 36, 40, 43 }, { 72 }, { 60, 64, 67 } },
+        { close, { 36, 40, 43 }, { 74 }, { 64, 67, 72 } },
+        { close, { 36, 40, 43 }, { 61 }, { 48, 52, 55 } },
+        { close, { 36, 40, 43 }, { 72, 79 }, { 60, 64, 67 } },
+        { close, { 36, 40, 43, 46 }, { 60, 64 }, { 48, 52, 55, 58 } },
+        { close, { 24, 36, 43 }, { 72 }, { 60, 60, 67 } },
+        { close, { 43, 36, 40, 36 }, { 73 }, { 60, 60, 64, 67 } },
+        { close, { 36 }, { 72 }, {} },
+        { close, { 36, 40 }, {}, {} },
+        { close, { 36, 40 }, { 127 }, { 120, 124 } },
+        { close, { 36, 40 }, { 0 }, {} },
+        { close, { 36, 40, 43 }, { 6 }, { 0, 4 } },
+    };
+
+    for (auto& row : rows)
+    {
+        SCOPED_TRACE ("row " + std::to_string (&row - rows + 1));
+        Harmony::NoteList chord, voices;
+        Harmony::MelodyKeys melody;
+        for (auto c : row.chord)
+            chord.add (c);
+        for (auto k : row.melody)
+            melody.add ({ k, (uint8_t) (k / 2) });
+        voices.add (99); // whatever the list held before
+
+        const auto velocity = Harmony::voice (row.type, chord, melody, Settings::defaults(), voices);
+        EXPECT_EQ (std::vector<int> (voices.begin(), voices.end()), row.voices);
+        EXPECT_EQ (velocity, row.melody.empty() || row.chord.size() < 2 ? 0 : row.melody.front() / 2);
+    }
+}
+
+// The cap leaves out the lowest voices: those never sound.
+TEST (WorkedExamples, CapLeavesOutTheLowestVoices)
 {
     struct Example
     {
         std::vector<int> chord, soloKeys; // solo keys lowest first
         int maxSoloVoices;
-        std::vector<int> voices, turnedOn;
+        std::vector<int> turnedOn;
     };
     const Example examples[] = {
-        { { 36, 40, 43 }, { 72 }, 10, { 60, 64, 67 }, { 60, 64, 67 } },
-        { { 36, 40, 43 }, { 74 }, 10, { 64, 67, 72 }, { 64, 67, 72 } },
-        { { 36, 40, 43 }, { 61 }, 10, { 48, 52, 55 }, { 48, 52, 55 } },
-        { { 36, 40, 43 }, { 72, 79 }, 3, { 60, 64, 67 }, { 67 } },
-        { { 36, 40, 43, 46 }, { 60, 64 }, 4, { 48, 52, 55, 58 }, { 55, 58 } },
-        { { 24, 36, 43 }, { 72 }, 10, { 60, 60, 67 }, { 60, 60, 67 } },
-        { { 36 }, { 72 }, 10, {}, {} },
+        { { 36, 40, 43 }, { 72, 79 }, 3, { 67 } },
+        { { 36, 40, 43, 46 }, { 60, 64 }, 4, { 55, 58 } },
+        { { 36, 40, 43 }, { 72 }, 10, { 60, 64, 67 } },
     };
 
     for (auto& ex : examples)
@@ -263,13 +300,33 @@ TEST (WorkedExamples, VoicesAndCap)
         for (auto k : ex.soloKeys)
             last = runBlock (p, { on (1, k, 90, 5) });
 
-        EXPECT_EQ (std::vector<int> (p.getVoices().begin(), p.getVoices().end()), ex.voices);
         std::vector<int> turnedOn;
         for (auto& e : last)
             if (e.position == 0 && e.bytes[0] == 0x91 && e.bytes[2] > 0)
                 turnedOn.push_back (e.bytes[1]);
         EXPECT_EQ (turnedOn, ex.turnedOn);
     }
+}
+
+// A setting changed while a block runs (here by a keyboard listener, which
+// the block calls as it goes) holds from the next block on, never half-way.
+TEST (Settings, AChangeDuringABlockHoldsFromTheNextBlock)
+{
+    struct Mover : juce::MidiKeyboardState::Listener
+    {
+        explicit Mover (myAudioProcessor& q) : p (q) {}
+        void handleNoteOn (juce::MidiKeyboardState*, int, int, float) override { p.set (Settings::splitPoint, 30), p.set (Settings::chanOutSolo, 9); }
+        void handleNoteOff (juce::MidiKeyboardState*, int, int, float) override {}
+        myAudioProcessor& p;
+    };
+
+    myAudioProcessor p;
+    p.set (Settings::harmonyEnabled, 0);
+    Mover mover (p);
+    p.keyboardState.addListener (&mover);
+    EXPECT_EQ (runBlock (p, { on (1, 40, 100), on (1, 45, 100, 1) }), (Events { on (1, 40, 100), on (1, 45, 100, 1) }));
+    p.keyboardState.removeListener (&mover);
+    EXPECT_EQ (runBlock (p, { on (1, 46, 90) }), (Events { on (9, 46, 90) }));
 }
 
 TEST (Audio, InputChannelsUntouchedSurplusOutputsCleared)
