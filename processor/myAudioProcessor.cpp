@@ -1,6 +1,5 @@
 #include "myAudioProcessor.h"
 
-
 namespace
 {
 // Change messages and the refused-split-point box follow the audio thread's

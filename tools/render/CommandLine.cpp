@@ -124,14 +124,14 @@ std::string usage()
 
     return text
            + "  --state FILE            start from a saved state (from --save-state or a host)\n"
-           "  --save-state FILE       write the settings used as a saved state\n"
-           "  --sample-rate HZ        render sample rate (default 44100)\n"
-           "  --block-size N          samples per block (default 512)\n"
-           "  --fixed-blocks          fixed blocks as in a live host (voices may come up to a block early)\n"
-           "  --print                 list input and output notes\n"
-           "  --piano-roll FILE.png   draw input and output as a piano roll\n"
-           "  --plugin PATH           the plug-in library to use\n"
-           "  --no-progress           no progress bar\n";
+             "  --save-state FILE       write the settings used as a saved state\n"
+             "  --sample-rate HZ        render sample rate (default 44100)\n"
+             "  --block-size N          samples per block (default 512)\n"
+             "  --fixed-blocks          fixed blocks as in a live host (voices may come up to a block early)\n"
+             "  --print                 list input and output notes\n"
+             "  --piano-roll FILE.png   draw input and output as a piano roll\n"
+             "  --plugin PATH           the plug-in library to use\n"
+             "  --no-progress           no progress bar\n";
 }
 
 Options parseCommandLine (const std::vector<std::string>& args)
