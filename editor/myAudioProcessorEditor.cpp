@@ -28,22 +28,24 @@ void showSetting (juce::ComboBox& box, const Settings::Setting& s, int32_t value
     box.setSelectedItemIndex (hasItem ? (int) (value - s.lowest) : -1, juce::dontSendNotification);
 }
 
-/** Where the Parts' choice boxes stand, with their captions to their left. */
+/** The four first choice boxes: their names and places, with their captions to their left. */
 struct Place
 {
     Settings::Key key;
-    juce::Rectangle<int> caption, control;
+    const char *control, *caption;
+    juce::Rectangle<int> controlBounds, captionBounds;
 };
 
 const Place fixedPlaces[] = {
-    { Settings::chanOutChord, { 16, 80, 130, 24 }, { 156, 80, 80, 24 } },
-    { Settings::chanOutSolo, { 16, 120, 130, 24 }, { 156, 120, 80, 24 } },
-    { Settings::ccHarmonyCtl, { 515, 80, 130, 24 }, { 655, 80, 80, 24 } },
-    { Settings::maxSoloVoices, { 515, 120, 130, 24 }, { 655, 120, 80, 24 } },
+    { Settings::chanOutChord, "chordChannelBox", "chordChannelLabel", { 156, 80, 80, 24 }, { 16, 80, 130, 24 } },
+    { Settings::chanOutSolo, "soloChannelBox", "soloChannelLabel", { 156, 120, 80, 24 }, { 16, 120, 130, 24 } },
+    { Settings::ccHarmonyCtl, "ccHarmonyBox", "ccHarmonyLabel", { 655, 80, 80, 24 }, { 515, 80, 130, 24 } },
+    { Settings::maxSoloVoices, "maxVoicesBox", "maxVoicesLabel", { 655, 120, 80, 24 }, { 515, 120, 130, 24 } },
 };
 
-// Every other setting's control, one a row, in the column beside them.
-constexpr int freeColumnX = 775, freeColumnY = 80, freeRowStep = 40;
+// Every other setting's control, one a row, in the column beside them:
+// three rows between the title band and the keyboard.
+constexpr int freeColumnX = 775, freeColumnY = 66, freeRowStep = 32;
 
 const Place* fixedPlaceOf (Settings::Key key)
 {
@@ -55,6 +57,13 @@ const Place* fixedPlaceOf (Settings::Key key)
 
 bool hasControl (const Settings::Setting& s) { return s.label != nullptr && s.kind != Settings::Kind::note; }
 } // namespace
+
+juce::String myAudioProcessorEditor::controlName (Settings::Key key)
+{
+    if (const auto* place = fixedPlaceOf (key))
+        return place->control;
+    return juce::String (Settings::of (key).key) + (Settings::of (key).kind == Settings::Kind::toggle ? "Switch" : "Box");
+}
 
 myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     : AudioProcessorEditor (owner)
@@ -114,11 +123,10 @@ void myAudioProcessorEditor::createSettingControls()
             continue;
 
         SettingControl c { key, {}, {}, {} };
-        const juce::String name (s.key);
 
         if (s.kind == Settings::Kind::toggle)
         {
-            c.toggle = makeControl<juce::ToggleButton> (*this, name + "Switch", s.label);
+            c.toggle = makeControl<juce::ToggleButton> (*this, controlName (key), s.label);
             c.toggle->setColour (juce::ToggleButton::textColourId, juce::Colours::white);
             c.toggle->setColour (juce::ToggleButton::tickColourId, juce::Colours::white);
             c.toggle->setColour (juce::ToggleButton::tickDisabledColourId, juce::Colours::white.withAlpha (0.6f));
@@ -127,7 +135,7 @@ void myAudioProcessorEditor::createSettingControls()
         }
         else
         {
-            c.box = makeControl<juce::ComboBox> (*this, name + "Box");
+            c.box = makeControl<juce::ComboBox> (*this, controlName (key));
             c.box->setEditableText (false);
             c.box->setJustificationType (juce::Justification::centredRight);
             c.box->setTextWhenNothingSelected ({});
@@ -137,7 +145,8 @@ void myAudioProcessorEditor::createSettingControls()
             for (int32_t v = s.lowest; v <= s.highest; ++v)
                 c.box->addItem (Settings::valueName (key, v), (int) (v - s.lowest + 1));
 
-            c.caption = makeCaption (name + "Label", s.label);
+            const auto* place = fixedPlaceOf (key);
+            c.caption = makeCaption (place != nullptr ? juce::String (place->caption) : juce::String (s.key) + "Label", s.label);
         }
 
         settingControls.push_back (std::move (c));
@@ -253,14 +262,14 @@ void myAudioProcessorEditor::resized()
 
         if (const auto* place = fixedPlaceOf (c.key))
         {
-            c.caption->setBounds (place->caption);
-            control.setBounds (place->control);
+            c.caption->setBounds (place->captionBounds);
+            control.setBounds (place->controlBounds);
             continue;
         }
 
         const int y = freeColumnY + freeRowStep * freeRow++;
         if (c.caption != nullptr)
-            c.caption->setBounds (freeColumnX, y, 120, 24), control.setBounds (freeColumnX + 120, y, 80, 24);
+            c.caption->setBounds (freeColumnX, y, 95, 24), control.setBounds (freeColumnX + 95, y, 110, 24);
         else
             control.setBounds (freeColumnX, y, 200, 24);
     }

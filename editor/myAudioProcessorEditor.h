@@ -22,6 +22,9 @@ public:
     /** The processor's editor factory. */
     static juce::AudioProcessorEditor* create (myAudioProcessor& owner) { return new myAudioProcessorEditor (owner); }
 
+    /** The name of a setting's control: the four first boxes keep theirs. */
+    static juce::String controlName (Settings::Key key);
+
     void paint (juce::Graphics& g) override;
     void resized() override;
 
@@ -31,7 +34,7 @@ public:
 
 private:
     /** The control of one setting, made from its row in the settings table:
-        a switch, or a box with its caption. Named after the setting's key. */
+        a switch, or a box with its caption. */
     struct SettingControl
     {
         Settings::Key key;

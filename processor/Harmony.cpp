@@ -36,7 +36,7 @@ void myAudioProcessor::harmonize (int t)
             melodyKeys.add ({ key, soloNotes[key].getFirst().velocity });
         }
 
-    const auto velocity = Harmony::voice (Harmony::Type::close, chordNotes, melodyKeys, playing, harmonyNotes);
+    const auto velocity = Harmony::voice (Harmony::typeOf (playing[Settings::harmonyType]), chordNotes, melodyKeys, playing, harmonyNotes);
     harmonyChannel = limitChannel (playing[Settings::chanOutSolo]);
 
     // The cap drops the lowest voices; wide arithmetic because a foreign saved

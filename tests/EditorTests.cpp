@@ -26,7 +26,7 @@ std::unique_ptr<myAudioProcessorEditor> editorFor (myAudioProcessor& p)
     return std::make_unique<myAudioProcessorEditor> (p);
 }
 
-juce::String boxText (juce::Component& editor, const char* name) { return control<juce::ComboBox> (editor, name).getText(); }
+juce::String boxText (juce::Component& editor, const juce::String& name) { return control<juce::ComboBox> (editor, name).getText(); }
 juce::String splitText (juce::Component& editor) { return control<juce::Label> (editor, "splitPointLabel").getText(); }
 
 /** Whether every pixel of the rectangle (clipped to the image) has the colour. */
@@ -43,8 +43,17 @@ bool filledWith (const juce::Image& image, juce::Rectangle<int> area, juce::Colo
     return true;
 }
 
-// The four choice boxes and how many items each offers.
-const std::pair<const char*, int> boxes[] = { { "chanOutChordBox", 16 }, { "chanOutSoloBox", 16 }, { "ccHarmonyCtlBox", 127 }, { "maxSoloVoicesBox", 10 } };
+// Every setting's box, as the settings table makes them (the Parts' four among them).
+std::vector<Settings::Key> boxedSettings()
+{
+    std::vector<Settings::Key> keys;
+    for (int k = 0; k < Settings::count; ++k)
+        if (const auto& s = Settings::of ((Settings::Key) k); s.label != nullptr && s.kind != Settings::Kind::toggle && s.kind != Settings::Kind::note)
+            keys.push_back ((Settings::Key) k);
+    return keys;
+}
+
+juce::String boxName (Settings::Key key) { return myAudioProcessorEditor::controlName (key); }
 
 // The chord (red) and solo (blue) bars under the keyboard, at their exact
 // rectangles, for splits on and off the keyboard and a foreign state's values.
@@ -95,7 +104,7 @@ TEST (EditorLayout, BoxesShowEveryStoredValueOrNothingAndWriteNothing)
     for (const int32_t value : { INT32_MIN, -13, -1, 0, 1, 10, 11, 12, 16, 17, 24, 127, 128, INT32_MAX })
     {
         myAudioProcessor p;
-        for (auto key : { Settings::chanOutChord, Settings::chanOutSolo, Settings::ccHarmonyCtl, Settings::maxSoloVoices })
+        for (auto key : boxedSettings())
             p.set (key, value);
         juce::MemoryBlock before, after;
         p.getStateInformation (before);
@@ -106,8 +115,12 @@ TEST (EditorLayout, BoxesShowEveryStoredValueOrNothingAndWriteNothing)
         EXPECT_EQ (before, after) << "showing the settings wrote one back";
         EXPECT_EQ (splitText (*editor), "48");
 
-        for (auto [name, items] : boxes)
-            EXPECT_EQ (boxText (*editor, name), value >= 1 && value <= items ? juce::String (value) : juce::String()) << name << " " << value;
+        ASSERT_GE (boxedSettings().size(), 4u);
+        for (auto key : boxedSettings())
+        {
+            const auto& s = Settings::of (key);
+            EXPECT_EQ (boxText (*editor, boxName (key)), value >= s.lowest && value <= s.highest ? juce::String (Settings::valueName (key, value)) : juce::String()) << s.key << " " << value;
+        }
     }
 }
 
@@ -116,20 +129,21 @@ TEST (EditorBehaviour, ChoosingItemsWritesOnlyThatSetting)
 {
     myAudioProcessor p;
     auto editor = editorFor (p);
-    const std::tuple<const char*, int, Settings::Key> choices[] = { { "chanOutChordBox", 5, Settings::chanOutChord }, { "chanOutSoloBox", 9, Settings::chanOutSolo }, { "ccHarmonyCtlBox", 64, Settings::ccHarmonyCtl }, { "maxSoloVoicesBox", 1, Settings::maxSoloVoices } };
-
-    for (auto [box, item, setting] : choices)
+    // The engine below plays channel 5 and controller 64; each other box its highest item.
+    for (auto setting : boxedSettings())
     {
+        const auto& s = Settings::of (setting);
+        const int value = setting == Settings::chanOutChord ? 5 : (setting == Settings::ccHarmonyCtl ? 64 : s.highest);
         juce::MemoryBlock before, after;
         p.getStateInformation (before);
         const auto oldValue = p.get (setting);
-        control<juce::ComboBox> (*editor, box).setSelectedId (item, juce::sendNotificationSync);
-        EXPECT_EQ (p.get (setting), item) << box;
+        control<juce::ComboBox> (*editor, boxName (setting)).setSelectedId (value - s.lowest + 1, juce::sendNotificationSync);
+        EXPECT_EQ (p.get (setting), value) << s.key;
 
         p.set (setting, oldValue); // nothing else changed
         p.getStateInformation (after);
-        EXPECT_EQ (before, after) << box;
-        p.set (setting, item);
+        EXPECT_EQ (before, after) << s.key;
+        p.set (setting, value);
     }
 
     // A switch writes its setting when clicked.
@@ -162,15 +176,15 @@ TEST (EditorBehaviour, LoadsLearningAndMouseKeys)
     other.getStateInformation (chunk);
     p.setStateInformation (chunk.getData(), (int) chunk.getSize());
     runMessageLoop();
-    EXPECT_EQ (boxText (*editor, "chanOutSoloBox"), "2");
+    EXPECT_EQ (boxText (*editor, "soloChannelBox"), "2");
     EXPECT_EQ (splitText (*editor), "48");
     EXPECT_FALSE (pedals.getToggleState());
     runBlock (p, { on (1, 30, 90) });
     runMessageLoop();
     EXPECT_EQ (splitText (*editor), "55");
     EXPECT_TRUE (pedals.getToggleState());
-    EXPECT_EQ (boxText (*editor, "chanOutSoloBox"), "2");
-    EXPECT_EQ (boxText (*editorFor (p), "chanOutSoloBox"), "7");
+    EXPECT_EQ (boxText (*editor, "soloChannelBox"), "2");
+    EXPECT_EQ (boxText (*editorFor (p), "soloChannelBox"), "7");
 
     // A key played with the mouse sends nothing and is no solo key.
     p.keyboardState.noteOn (1, 60, 1.0f);

@@ -240,8 +240,41 @@ TEST (Voicing, EveryTypeGivesTheseVoices)
         Harmony::Type type;
         std::vector<int> chord, melody, voices; // melody lowest first
     };
-    constexpr auto close = Harmony::Type::close;
+    using T = Harmony::Type;
+    constexpr auto close = T::close;
+    const std::vector<int> ceg { 36, 40, 43 }, cAndG { 36, 43 };
     const Row rows[] = {
+        // Each type under C E G, melody 76 (a chord tone) and 81 (none), then C and G alone, then two melody keys.
+        { close, ceg, { 76 }, { 64, 67, 72 } },
+        { close, ceg, { 81 }, { 72, 76, 79 } },
+        { T::duet, ceg, { 76 }, { 72 } },
+        { T::duet, ceg, { 81 }, { 79 } },
+        { T::trio, ceg, { 76 }, { 67, 72 } },
+        { T::trio, ceg, { 81 }, { 76, 79 } },
+        { T::open, ceg, { 76 }, { 60, 64, 67 } },
+        { T::open, ceg, { 81 }, { 67, 72, 76 } },
+        { T::block, ceg, { 76 }, { 64, 67, 72 } },
+        { T::block, ceg, { 81 }, { 69, 72, 76, 79 } },
+        { T::duetAbove, ceg, { 76 }, { 79 } },
+        { T::duetAbove, ceg, { 81 }, { 84 } },
+        { T::octave, ceg, { 76 }, { 64 } },
+        { T::octave, ceg, { 81 }, { 69 } },
+        { T::open, cAndG, { 76 }, { 60, 67 } },
+        { T::block, cAndG, { 76 }, { 64, 67, 72 } },
+        { T::duetAbove, ceg, { 72, 76 }, { 79 } },
+        { T::duet, ceg, { 72, 76 }, { 67 } },
+        // A chord tone exactly two below; the keyboard's ends; four chord notes; no chord.
+        { T::duet, ceg, { 74 }, { 72 } },
+        { T::trio, ceg, { 2 }, { 0 } },
+        { T::open, ceg, { 14 }, { 0, 4, 7 } },
+        { T::octave, ceg, { 11 }, {} },
+        { T::duetAbove, ceg, { 125 }, { 127 } },
+        { T::duetAbove, ceg, { 126 }, {} },
+        { T::block, { 36, 40, 43, 46 }, { 79 }, { 67, 70, 72, 76 } },
+        { T::open, { 36, 40, 43, 46 }, { 79 }, { 64, 70, 72 } },
+        { T::octave, {}, { 60 }, { 48 } },
+        { T::duet, { 36 }, { 60 }, {} },
+
         { close, { 36, 40, 43 }, { 72 }, { 60, 64, 67 } },
         { close, { 36, 40, 43 }, { 74 }, { 64, 67, 72 } },
         { close, { 36, 40, 43 }, { 61 }, { 48, 52, 55 } },
@@ -269,7 +302,8 @@ TEST (Voicing, EveryTypeGivesTheseVoices)
 
         const auto velocity = Harmony::voice (row.type, chord, melody, Settings::defaults(), voices);
         EXPECT_EQ (std::vector<int> (voices.begin(), voices.end()), row.voices);
-        EXPECT_EQ (velocity, row.melody.empty() || row.chord.size() < 2 ? 0 : row.melody.front() / 2);
+        const bool sounds = ! row.melody.empty() && (row.chord.size() >= 2 || row.type == T::octave);
+        EXPECT_EQ (velocity, ! sounds ? 0 : (row.type == T::duetAbove ? row.melody.back() : row.melody.front()) / 2);
     }
 }
 

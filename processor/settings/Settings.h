@@ -25,6 +25,7 @@ enum Key
     maxSoloVoices,
     voicesWithMelody,
     pedalsToBoth,
+    harmonyType,
     count
 };
 
@@ -54,6 +55,9 @@ struct Setting
     const char* const* items = nullptr; // a choice's names, for lowest to highest
 };
 
+/** The harmony types, as the editor names them, by their value. */
+inline constexpr const char* harmonyTypeNames[] = { "Close", "Duet", "Trio", "Open", "Block", "Duet above", "Octave" };
+
 inline constexpr std::array<Setting, count> table { {
     { "chordThru", 1, Kind::toggle, 0, 1, nullptr, nullptr,
       "--chord-thru", "pass the chord notes on" },
@@ -77,6 +81,10 @@ inline constexpr std::array<Setting, count> table { {
     { "pedalsToBoth", 0, Kind::toggle, 0, 1, "Pedals on both sounds",
       "Sustain, sostenuto and soft pedal go out on the chord and the solo channel",
       "--pedals-to-both", "sustain, sostenuto and soft pedal to the chord and the solo channel", true },
+    { "harmonyType", 0, Kind::choice, 0, 6, "Harmony type",
+      "Close: every chord note under the melody; Duet: one voice; Trio: two; Open: spread over an octave more; "
+      "Block: three and the melody an octave down; Duet above: one voice over the top note; Octave: the melody an octave down",
+      "--harmony-type", "the harmony voices' type", true, harmonyTypeNames },
 } };
 
 /** One value per setting, in chunk order. */

@@ -33,6 +33,8 @@ TEST (Lv2, WorkedBlockAudioAndBypass)
 
         for (auto& block : workedBlocks())
             EXPECT_EQ (received (p.run (block.played)), block.answered);
+        Instance typed;
+        expectHarmonyTypeTakenFromTheState (typed);
 
         for (int c = 0; c < 2; ++c)
             EXPECT_EQ (p.audioPort (2 + c), p.audioPort (c));

@@ -32,6 +32,12 @@ TEST (Blocks, WorkedBlockEndToEnd)
     EXPECT_EQ (p.plugin.getNumProcessEventsCalls(), 0); // none for a block without output
 }
 
+TEST (Blocks, HarmonyTypeTakenFromTheState)
+{
+    ActivePlugin p;
+    expectHarmonyTypeTakenFromTheState (p);
+}
+
 TEST (Blocks, EventIntakeAndPositions)
 {
     ActivePlugin p (64);

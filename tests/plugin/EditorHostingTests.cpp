@@ -167,15 +167,16 @@ TEST (Realtime, BlocksNeitherAllocateNorWaitWhateverHappensAroundThem)
     while (! ready)
         std::this_thread::sleep_for (std::chrono::milliseconds (5));
 
-    const std::string projects[] = { settingElements ({ { Settings::chanOutChord, 5 }, { Settings::chanOutSolo, 6 }, { Settings::splitPoint, 60 }, { Settings::voicesWithMelody, 1 }, { Settings::pedalsToBoth, 1 } }),
-                                     settingElements ({ { Settings::chanOutChord, 1 }, { Settings::chanOutSolo, 2 }, { Settings::splitPoint, 48 } }) };
+    std::vector<std::string> projects;
+    for (unsigned seed = 1; seed <= 64; ++seed)
+        projects.push_back (randomProject (seed));
     auto bypassAndLoad = [&] (int i) {
         if (i % 7 == 0)
             p.bypass ((i / 7) % 2 != 0);
         if (i % 11 == 0)
         {
             AllocationCounter loading; // the counter sees the plug-in's own allocations
-            p.load (projects[(size_t) (i / 11) % 2]);
+            p.load (projects[(size_t) (i / 11) % projects.size()]);
             EXPECT_GE (loading.count(), 1u);
         }
     };

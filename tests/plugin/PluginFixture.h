@@ -132,3 +132,16 @@ inline void expectEditorRectangle (vsthost::Plugin& plugin)
     EXPECT_EQ (rect->bottom, 250);
     EXPECT_EQ (rect->right, 996);
 }
+
+/** After the worked block, the harmony type changed to Duet through the
+    state and a melody step: the Close voices end and the Duet voice comes,
+    byte for byte, in any format. */
+template <typename Format>
+void expectHarmonyTypeTakenFromTheState (Format& p)
+{
+    for (auto& block : workedBlocks())
+        p.run (block.played);
+    p.load (settingElements ({ { Settings::harmonyType, 1 } }));
+    const Events step { on (1, 76, 80, 20) }, answer = notes (2, { 64, 67, 72 }, 0, true) + Events { on (2, 72, 80), on (2, 76, 80, 20) };
+    EXPECT_EQ (received (p.run (step)), answer);
+}

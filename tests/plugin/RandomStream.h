@@ -59,6 +59,21 @@ inline std::string joined (const std::vector<std::string>& lines)
     return text;
 }
 
+/** A project a host loads: every setting of the table at a random value it
+    offers, the split where both hands play, the harmony switch off the
+    controllers the streams send. */
+template <typename Pick>
+std::string randomProject (Pick&& pick)
+{
+    return randomSettingElements (pick, { { Settings::splitPoint, { 40, 70 } } }, { Settings::ccHarmonyCtl });
+}
+
+inline std::string randomProject (unsigned seed)
+{
+    std::mt19937 rng (seed);
+    return randomProject ([&] (int lo, int hi) { return lo + (int) (rng() % (unsigned) (hi - lo + 1)); });
+}
+
 /** A random stream: chords, melodies and everything a host may do between
     them; every key is released at the end. Its words are kept for a report. */
 template <typename Player>
@@ -86,9 +101,7 @@ void playRandomStream (Player& s, unsigned seed, std::vector<std::string>& log)
         }
         if (chance (8))
         {
-            // Every setting, the split where both hands play; the harmony
-            // switch stays off the controllers the stream sends.
-            const auto settings = randomSettingElements (pick, { { Settings::splitPoint, { 40, 70 } } }, { Settings::ccHarmonyCtl });
+            const auto settings = randomProject (pick);
             s.load (settings);
             log.push_back ("load:" + settings);
         }

@@ -41,6 +41,8 @@ TEST (Vst3, AnswersAsTheOtherFormatsDo)
 
     for (auto& block : workedBlocks())
         EXPECT_EQ (received (p.run (block.played)), block.answered);
+    Player typed;
+    expectHarmonyTypeTakenFromTheState (typed);
 
     const Events dump { { 10, { 0xf0, 0x7e, 0x01, 0xf7 } } };
     const std::pair<Events, Events> blocks[] = {
@@ -199,7 +201,9 @@ TEST (Vst3, EditorAndAudioThreadTogether)
 
     auto blocks = recordedStreams (5, 6);
     blocks.push_back (denseBlock()); // counted the first time it comes
-    const std::string projects[] = { settingElements ({ { Settings::splitPoint, 60 }, { Settings::voicesWithMelody, 1 }, { Settings::pedalsToBoth, 1 } }), settingElements ({ { Settings::splitPoint, 48 } }) };
+    std::vector<std::string> projects;
+    for (unsigned seed = 1; seed <= 64; ++seed)
+        projects.push_back (randomProject (seed));
     constexpr int warmUp = 0, numBlocks = 20000;
     std::atomic<bool> done { false };
     std::thread audio ([&] {
@@ -209,7 +213,7 @@ TEST (Vst3, EditorAndAudioThreadTogether)
             if (i % 7 == 0)
                 p.bypass (bypassed = ! bypassed);
             if (i % 11 == 0)
-                p.load (projects[(size_t) (i / 11) % 2]);
+                p.load (projects[(size_t) (i / 11) % projects.size()]);
         };
 #if defined(_WIN32)
         for (int i = -warmUp; i < numBlocks; ++i)

@@ -56,13 +56,6 @@ inline std::pair<int, int> outerSize (HWND w)
     return { (int) (r.right - r.left), (int) (r.bottom - r.top) };
 }
 
-inline std::pair<int, int> clientSize (HWND w)
-{
-    RECT r {};
-    GetClientRect (w, &r);
-    return { (int) r.right, (int) r.bottom };
-}
-
 struct HostWindows
 {
     explicit HostWindows (int y = 0)

@@ -7,13 +7,10 @@
 
 namespace
 {
-TEST (WindowsEditorWindow, FrameWindowIsTheHostsTopLevelWindow)
+// A multiple-document host: the walk up from the editor stops at the MDIClient window.
+TEST (WindowsEditorWindow, FrameWalkStopsAtTheMdiClient)
 {
     OpenEditor e;
-    // Editor, container, frame: no step more than 100 pixels larger, so the walk ends at the top.
-    EXPECT_EQ (NativeWindows::findFrameWindow (e.windows.editorWindow()), e.windows.frame);
-
-    // A multiple-document host: the walk stops at the MDIClient window.
     CLIENTCREATESTRUCT mdiSetup {};
     auto mdi = CreateWindowA ("MDICLIENT", "", WS_CHILD | WS_VISIBLE, 0, 0, 1000, 260, e.windows.frame, nullptr,
                               GetModuleHandleA (nullptr), &mdiSetup);
@@ -22,30 +19,6 @@ TEST (WindowsEditorWindow, FrameWindowIsTheHostsTopLevelWindow)
                                    GetModuleHandleA (nullptr), nullptr);
     EXPECT_EQ (NativeWindows::findFrameWindow (document), mdi);
     DestroyWindow (mdi);
-}
-
-TEST (WindowsEditorWindow, OneWheelHookSharedByAllOpenEditors)
-{
-    ASSERT_EQ (NativeWindows::getWheelHookHandle(), nullptr);
-
-    auto first = std::make_unique<OpenEditor>();
-    const auto hook = NativeWindows::getWheelHookHandle();
-    EXPECT_NE (hook, nullptr);
-    {
-        OpenEditor second;
-        EXPECT_EQ (NativeWindows::getWheelHookUsers(), 2);
-        EXPECT_EQ (NativeWindows::getWheelHookHandle(), hook);
-
-        second.dispatch (effEditClose);
-        EXPECT_EQ (NativeWindows::getWheelHookUsers(), 1);
-        EXPECT_EQ (NativeWindows::getWheelHookHandle(), hook);
-    }
-
-    first.reset();
-    EXPECT_EQ (NativeWindows::getWheelHookUsers(), 0);
-    EXPECT_EQ (NativeWindows::getWheelHookHandle(), nullptr);
-    // Gone from the system too: removing it again fails.
-    EXPECT_FALSE (UnhookWindowsHookEx ((HHOOK) hook));
 }
 
 struct WheelListener : public juce::MouseListener
@@ -60,33 +33,46 @@ struct WheelListener : public juce::MouseListener
     juce::Component* target = nullptr;
 };
 
-TEST (WindowsEditorWindow, WheelOverTheEditorReachesItWhileTheHostHoldsTheMouse)
+// One hook for all open editors, gone with the last; through it a wheel turn
+// over the editor reaches it while the host keeps the mouse in its own window.
+TEST (WindowsEditorWindow, OneSharedWheelHookBringsTheWheelToTheEditor)
 {
-    OpenEditor e;
-    auto* editor = &e.editor();
+    ASSERT_EQ (NativeWindows::getWheelHookHandle(), nullptr);
+    auto e = std::make_unique<OpenEditor>();
+    const auto hook = NativeWindows::getWheelHookHandle();
+    EXPECT_NE (hook, nullptr);
+    {
+        OpenEditor second;
+        EXPECT_EQ (NativeWindows::getWheelHookUsers(), 2);
+        EXPECT_EQ (NativeWindows::getWheelHookHandle(), hook);
+    }
+    EXPECT_EQ (NativeWindows::getWheelHookUsers(), 1);
+
+    auto* editor = &e->editor();
     WheelListener listener;
     juce::Desktop::getInstance().addGlobalMouseListener (&listener);
-
-    // The host keeps the mouse in its own window: without the hook the wheel
-    // turn would go there and never reach the editor under the pointer.
     RECT r {};
-    GetWindowRect (e.windows.editorWindow(), &r);
+    GetWindowRect (e->windows.editorWindow(), &r);
     SetCursorPos (r.left + 120, r.top + 40);
-    e.idle (100);
-    SetCapture (e.windows.frame);
+    e->idle (100);
+    SetCapture (e->windows.frame);
 
     INPUT input {};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = MOUSEEVENTF_WHEEL;
     input.mi.mouseData = (DWORD) -WHEEL_DELTA;
     ASSERT_EQ (SendInput (1, &input, sizeof (input)), 1u);
-    e.idle (300);
+    e->idle (300);
     ReleaseCapture();
     juce::Desktop::getInstance().removeGlobalMouseListener (&listener);
-
     EXPECT_EQ (listener.turns, 1);
     ASSERT_NE (listener.target, nullptr);
     EXPECT_TRUE (listener.target == editor || editor->isParentOf (listener.target));
+
+    e.reset();
+    EXPECT_EQ (NativeWindows::getWheelHookUsers(), 0);
+    EXPECT_EQ (NativeWindows::getWheelHookHandle(), nullptr);
+    EXPECT_FALSE (UnhookWindowsHookEx ((HHOOK) hook)); // gone from the system too
 }
 
 void sendMouse (DWORD flags)

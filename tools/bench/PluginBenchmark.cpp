@@ -101,7 +101,7 @@ struct Measured
 
 std::map<std::string, Measured> results;
 
-Measured measure (benchmark::State& state, std::vector<vsthost::EventBlock>& blocks, bool bypassed)
+Measured measure (benchmark::State& state, std::vector<vsthost::EventBlock>& blocks, bool bypassed, int harmonyType = 0)
 {
     vsthost::HostBehaviour behaviour;
     behaviour.keepEvents = false;
@@ -110,6 +110,11 @@ Measured measure (benchmark::State& state, std::vector<vsthost::EventBlock>& blo
     plugin.dispatch (effSetBlockSize, 0, blockSize);
     plugin.dispatch (effMainsChanged, 0, 1);
     plugin.dispatch (effSetBypass, 0, bypassed ? 1 : 0);
+    if (harmonyType != 0)
+    {
+        const auto chunk = settingsChunk ({ { Settings::harmonyType, harmonyType } });
+        plugin.dispatch (effSetChunk, 0, (intptr_t) chunk.size(), const_cast<char*> (chunk.data()));
+    }
 
     vsthost::AudioBlock audio (2, blockSize);
     std::vector<VstEvents*> prepared;
@@ -139,6 +144,12 @@ void performanceBlocks (benchmark::State& state)
     const bool bypassed = state.range (1) != 0;
     auto blocks = performance (numEvents);
     results[(bypassed ? "bypassed " : "harmonizing ") + std::to_string (numEvents)] = measure (state, blocks, bypassed);
+}
+
+void harmonyTypes (benchmark::State& state)
+{
+    auto blocks = performance (1024);
+    results["type " + std::to_string (state.range (0))] = measure (state, blocks, false, (int) state.range (0));
 }
 
 void worstCase (benchmark::State& state)
@@ -228,6 +239,9 @@ void printTable()
                  (worst.nsPerBlock / worst.outEventsPerBlock) / (distinct.nsPerBlock / distinct.outEventsPerBlock),
                  worst.nsPerBlock / distinct.nsPerBlock);
     std::printf ("1024-event block: %.3f of its real-time budget at 48 kHz (%.0f µs; goal < 0.05)\n", distinct.nsPerBlock / budget, budget / 1000);
+    std::printf ("1024-event block by harmony type:");
+    for (int type = 0; type <= 6; ++type)
+        std::printf (" %s %.1f µs%s", Settings::harmonyTypeNames[type], results["type " + std::to_string (type)].nsPerBlock / 1000, type < 6 ? "," : " (goal: each < 0.05 of the budget)\n");
 
     const auto& o10 = results["overload 10000"];
     const auto& o20 = results["overload 20000"];
@@ -245,6 +259,7 @@ void printTable()
 } // namespace
 
 BENCHMARK (performanceBlocks)->ArgNames ({ "events", "bypassed" })->ArgsProduct ({ { 4, 64, 256, 1024, 4096 }, { 0, 1 } });
+BENCHMARK (harmonyTypes)->ArgName ("type")->DenseRange (0, 6);
 BENCHMARK (worstCase);
 BENCHMARK (overloadBlocks)->ArgName ("events")->Arg (10000)->Arg (20000);
 BENCHMARK (vst3Controllers)->ArgName ("points")->Arg (64)->Arg (1024);

@@ -56,15 +56,21 @@ int parseNote (const std::string& text, const std::string& option)
     throw Error ("option " + option + " takes a note number from 0 to 127 or a name such as C2 or F#3, not '" + text + "'");
 }
 
+// A choice's item on the command line: "Duet above" is duet-above.
+std::string itemOption (const Settings::Setting& s, int32_t value)
+{
+    return juce::String (s.items[value - s.lowest]).toLowerCase().replaceCharacter (' ', '-').toStdString();
+}
+
 int parseChoice (const std::string& text, const std::string& option, const Settings::Setting& s)
 {
     std::string names;
 
     for (int32_t v = s.lowest; v <= s.highest; ++v)
     {
-        if (juce::String (s.items[v - s.lowest]).equalsIgnoreCase (juce::String (text)))
+        if (itemOption (s, v) == text)
             return v;
-        names += (names.empty() ? "" : ", ") + std::string (s.items[v - s.lowest]);
+        names += (names.empty() ? "" : ", ") + itemOption (s, v);
     }
 
     throw Error ("option " + option + " takes one of " + names + ", not '" + text + "'");
@@ -84,7 +90,7 @@ std::string argumentOf (const Settings::Setting& s)
 
     std::string names;
     for (int32_t v = s.lowest; v <= s.highest; ++v)
-        names += (names.empty() ? "" : "|") + std::string (s.items[v - s.lowest]);
+        names += (names.empty() ? "" : "|") + itemOption (s, v);
     return names;
 }
 
