@@ -1,9 +1,15 @@
 // One adapter's editor in the host's real native windows of this process
-// (X11 or Win32): resizing the host's windows; on Linux also the housekeeping
-// timer and the message thread following a host's editor requests.
+// (X11 or Win32): resizing the host's windows, the message thread following a
+// host's editor requests; on Linux also the housekeeping timer.
 
 #include "HostDetection.h"
 #include "InProcessEditor.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 namespace
 {
@@ -68,8 +74,8 @@ TEST (EditorWindow, FetchedChunkIsFreedByTheTimerOnceTheEditorWasOpened)
     e.idle (1800);
     EXPECT_FALSE (e.wrapper().isHoldingStateChunk());
 }
+#endif
 
-// On Windows, the plug-in tests start as Wavelab 7 for this.
 TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
 {
     if (! haveDisplay())
@@ -79,12 +85,24 @@ TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
     HostDetection::setHostPathSource ([] { return juce::String ("C:\\Steinberg\\WaveLab 7\\WaveLab7.exe"); });
     {
         InProcessAdapter a;
+        std::atomic<bool> finished { false };
         std::thread gui ([&] {
             ERect* rect = nullptr;
             a.dispatch (effEditGetRect, 0, 0, &rect);
             EXPECT_TRUE (juce::MessageManager::getInstance()->isThisTheMessageThread());
             a.dispatch (effEditClose);
+            finished = true;
         });
+        // This thread runs no message loop: had the message thread stayed
+        // here, the requests would wait for it for ever.
+        for (int i = 0; i < 1500 && ! finished; ++i)
+            std::this_thread::sleep_for (std::chrono::milliseconds (20));
+        if (! finished)
+        {
+            ADD_FAILURE() << "the editor requests are waiting for the loading thread";
+            std::fflush (stdout);
+            std::_Exit (1); // the request's thread cannot be joined
+        }
         gui.join();
         juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
     }
@@ -100,5 +118,4 @@ TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
 
     HostDetection::setHostPathSource (nullptr);
 }
-#endif
 } // namespace

@@ -72,13 +72,6 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { { on (1, 43, 100, 200) },
           Events { off (2, 60), off (2, 64) } + notes (2, { 60, 64, 67 }, 90) + Events { on (1, 43, 100, 200) } } } },
 
-    Script { "VoicesStayBelowTheReferenceMinusOne", {
-        { chord ({ 36, 40 }) }, { { on (1, 74, 90, 1) }, notes (2, { 64, 72 }, 90) + Events { on (2, 74, 90, 1) } } } },
-
-    Script { "SameChordKeyTwiceSoundsTwice", {
-        { { on (1, 36, 100), on (3, 36, 100) } },
-        { { on (1, 72, 90, 1) }, Events { on (2, 60, 90), on (2, 60, 90), on (2, 72, 90, 1) } } } },
-
     Script { "CappedVoicesNeverSoundSoNeverGetNoteOffs", {
         { cMajor, {}, [] (auto& p) { p.set (Settings::maxSoloVoices, 1); } },
         { { on (1, 72, 90) }, Events { on (2, 72, 90) } },
