@@ -9,6 +9,7 @@ namespace
 {
 constexpr int editorWidth = 996, editorHeight = 250;
 constexpr int lowestKey = 24, highestKey = 127;
+constexpr int settingsWatchMilliseconds = 30;
 
 /** Controls carry their member names, so that they can be found by name. */
 template <typename Control, typename... Args>
@@ -85,13 +86,8 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     setSize (editorWidth, editorHeight);
     owner.addChangeListener (this);
 
-    // Without notification: showing the settings must not write them back.
-    // The boxes show the settings the editor opened with; the rest follow
-    // every change message.
-    for (auto& c : settingControls)
-        if (c.box != nullptr)
-            showSetting (*c.box, Settings::of (c.key), owner.get (c.key));
     showProcessor();
+    settingsWatch.startTimer (settingsWatchMilliseconds);
 }
 
 void myAudioProcessorEditor::createKeyboard (myAudioProcessor& owner)
@@ -184,6 +180,7 @@ void myAudioProcessorEditor::createSplitPointDisplay()
 
 myAudioProcessorEditor::~myAudioProcessorEditor()
 {
+    settingsWatch.stopTimer();
     {
         // Unregisters from the note states; see the constructor.
         const juce::ScopedLock sl (getProcessor().getCallbackLock());
@@ -291,14 +288,32 @@ void myAudioProcessorEditor::changeListenerCallback (juce::ChangeBroadcaster* so
 
 void myAudioProcessorEditor::showProcessor()
 {
+    // Without notification: showing the settings must not write them back.
     auto& p = getProcessor();
+    shown = p.currentSettings();
     const auto split = p.get (Settings::splitPoint);
     splitPointLabel->setText (juce::String (split), juce::dontSendNotification);
     splitPointName->setText (split >= 0 && split <= 127 ? NoteNames::name (split) : std::string(), juce::dontSendNotification);
 
     for (auto& c : settingControls)
+    {
+        const auto value = shown[(size_t) c.key];
         if (c.toggle != nullptr)
-            c.toggle->setToggleState (p.get (c.key) > 0, juce::dontSendNotification);
+            c.toggle->setToggleState (value > 0, juce::dontSendNotification);
+        else
+            showSetting (*c.box, Settings::of (c.key), value);
+    }
+}
+
+void myAudioProcessorEditor::showChangedSettings()
+{
+    // A project or preset loaded, a controller or a host changed a setting
+    // without a change message: shown at the next tick.
+    if (getProcessor().currentSettings() != shown)
+    {
+        showProcessor();
+        repaint();
+    }
 }
 
 void myAudioProcessorEditor::buttonClicked (juce::Button* button)

@@ -8,7 +8,8 @@
     setting the settings table gives a caption (the four choice boxes in their
     fixed places, the others in the column beside them), the split point with
     its note name and its "Learn" button, the on-screen keyboard, the split
-    bars under it and the harmony lamp. It keeps no copy of any setting.
+    bars under it and the harmony lamp. It keeps no copy of any setting but
+    what it shows, and shows every change within one timer tick.
     Message thread only (the entry points check); it allocates and may block. */
 class myAudioProcessorEditor : public juce::AudioProcessorEditor,
                                public juce::ChangeListener,
@@ -50,6 +51,7 @@ private:
     std::unique_ptr<juce::Label> makeCaption (const juce::String& name, const char* text);
     juce::ComboBox& boxOf (Settings::Key key) const;
     void showProcessor();
+    void showChangedSettings();
     int keyboardWidth() const;
     int splitBarX (int32_t split) const;
 
@@ -60,6 +62,17 @@ private:
     std::unique_ptr<juce::Label> splitPointName;
     std::vector<SettingControl> settingControls;
     juce::Image backgroundImage;
+    Settings::Values shown {}; // what the controls show
+
+    /** Every tick, the controls catch up with settings changed elsewhere. A
+        member, not a base, so that it never runs on a half-made editor. */
+    struct SettingsWatch final : juce::Timer
+    {
+        explicit SettingsWatch (myAudioProcessorEditor& e) : editor (e) {}
+        void timerCallback() override { editor.showChangedSettings(); }
+        myAudioProcessorEditor& editor;
+    };
+    SettingsWatch settingsWatch { *this };
 
     // Shows the controls' help texts, as users expect.
     juce::TooltipWindow tooltipWindow { this };
