@@ -45,8 +45,10 @@ const Place fixedPlaces[] = {
 };
 
 // Every other setting's control, one a row, in the column beside them:
-// three rows between the title band and the keyboard.
-constexpr int freeColumnX = 775, freeColumnY = 66, freeRowStep = 32;
+// three rows between the title band and the keyboard; the rest in the
+// panel's cells, two rows of four, over the keyboard.
+constexpr int freeColumnX = 775, freeColumnY = 66, freeRowStep = 32, freeRows = 3;
+const juce::Rectangle<int> panelBounds { 10, 160, 976, 64 }, panelButtonBounds { 416, 132, 60, 22 };
 
 const Place* fixedPlaceOf (Settings::Key key)
 {
@@ -78,7 +80,7 @@ myAudioProcessorEditor::myAudioProcessorEditor (myAudioProcessor& owner)
     learnButton->setTooltip ("Press button and note for splitpoint selection");
     learnButton->addListener (this);
 
-    splitPointTitle = makeCaption ("splitPointTitle", Settings::of (Settings::splitPoint).label);
+    splitPointTitle = makeCaption (*this, "splitPointTitle", Settings::of (Settings::splitPoint).label);
     createSplitPointDisplay();
     createSettingControls();
 
@@ -108,8 +110,35 @@ void myAudioProcessorEditor::createKeyboard (myAudioProcessor& owner)
     midiKeyboard->setColour (juce::MidiKeyboardComponent::keyDownOverlayColourId, juce::Colours::red);
 }
 
+juce::Component& myAudioProcessorEditor::parentFor (int freeIndex)
+{
+    if (freeIndex < freeRows)
+        return *this;
+
+    if (panel == nullptr)
+    {
+        panel = makeControl<Panel> (*this, "harmonyPanel");
+        panel->setVisible (false);
+        panelButton = makeControl<juce::TextButton> (*this, "harmonyPanelButton", "More");
+        panelButton->setColour (juce::TextButton::buttonColourId, juce::Colour (0xff801e00));
+        panelButton->setColour (juce::TextButton::textColourOffId, juce::Colours::azure);
+        panelButton->setTooltip ("Shows the other harmony settings over the keyboard, and the keyboard again");
+        panelButton->addListener (this);
+    }
+    return *panel;
+}
+
+void myAudioProcessorEditor::Panel::paint (juce::Graphics& g)
+{
+    g.fillAll (juce::Colour (0xff3a1200));
+    g.setColour (juce::Colour (0xff801e00));
+    g.drawRect (getLocalBounds());
+}
+
 void myAudioProcessorEditor::createSettingControls()
 {
+    int freeCount = 0;
+
     for (int k = 0; k < Settings::count; ++k)
     {
         const auto key = (Settings::Key) k;
@@ -118,11 +147,12 @@ void myAudioProcessorEditor::createSettingControls()
         if (! hasControl (s))
             continue;
 
-        SettingControl c { key, {}, {}, {} };
+        SettingControl c { key, {}, {}, {}, fixedPlaceOf (key) == nullptr ? freeCount++ : -1 };
+        auto& parent = c.freeIndex < 0 ? static_cast<juce::Component&> (*this) : parentFor (c.freeIndex);
 
         if (s.kind == Settings::Kind::toggle)
         {
-            c.toggle = makeControl<juce::ToggleButton> (*this, controlName (key), s.label);
+            c.toggle = makeControl<juce::ToggleButton> (parent, controlName (key), s.label);
             c.toggle->setColour (juce::ToggleButton::textColourId, juce::Colours::white);
             c.toggle->setColour (juce::ToggleButton::tickColourId, juce::Colours::white);
             c.toggle->setColour (juce::ToggleButton::tickDisabledColourId, juce::Colours::white.withAlpha (0.6f));
@@ -131,7 +161,7 @@ void myAudioProcessorEditor::createSettingControls()
         }
         else
         {
-            c.box = makeControl<juce::ComboBox> (*this, controlName (key));
+            c.box = makeControl<juce::ComboBox> (parent, controlName (key));
             c.box->setEditableText (false);
             c.box->setJustificationType (juce::Justification::centredRight);
             c.box->setTextWhenNothingSelected ({});
@@ -142,7 +172,7 @@ void myAudioProcessorEditor::createSettingControls()
                 c.box->addItem (Settings::valueName (key, v), (int) (v - s.lowest + 1));
 
             const auto* place = fixedPlaceOf (key);
-            c.caption = makeCaption (place != nullptr ? juce::String (place->caption) : juce::String (s.key) + "Label", s.label);
+            c.caption = makeCaption (parent, place != nullptr ? juce::String (place->caption) : juce::String (s.key) + "Label", s.label);
         }
 
         settingControls.push_back (std::move (c));
@@ -156,9 +186,9 @@ juce::ComboBox& myAudioProcessorEditor::boxOf (Settings::Key key) const
     return *found->box;
 }
 
-std::unique_ptr<juce::Label> myAudioProcessorEditor::makeCaption (const juce::String& name, const char* text)
+std::unique_ptr<juce::Label> myAudioProcessorEditor::makeCaption (juce::Component& parent, const juce::String& name, const char* text)
 {
-    auto label = makeControl<juce::Label> (*this, name, juce::String(), text);
+    auto label = makeControl<juce::Label> (parent, name, juce::String(), text);
     label->setFont (juce::Font (15.0f, juce::Font::plain));
     label->setJustificationType (juce::Justification::centredLeft);
     label->setColour (juce::Label::textColourId, juce::Colours::white);
@@ -167,14 +197,14 @@ std::unique_ptr<juce::Label> myAudioProcessorEditor::makeCaption (const juce::St
 
 void myAudioProcessorEditor::createSplitPointDisplay()
 {
-    splitPointLabel = makeCaption ("splitPointLabel", "");
+    splitPointLabel = makeCaption (*this, "splitPointLabel", "");
     splitPointLabel->setJustificationType (juce::Justification::centredRight);
     splitPointLabel->setColour (juce::Label::backgroundColourId, juce::Colours::white);
     splitPointLabel->setColour (juce::Label::textColourId, juce::Colours::black);
     splitPointLabel->setColour (juce::Label::outlineColourId, juce::Colours::grey);
     splitPointLabel->setTooltip (Settings::of (Settings::splitPoint).tooltip);
 
-    splitPointName = makeCaption ("splitPointName", "");
+    splitPointName = makeCaption (*this, "splitPointName", "");
     splitPointName->setJustificationType (juce::Justification::centredRight);
 }
 
@@ -192,6 +222,8 @@ myAudioProcessorEditor::~myAudioProcessorEditor()
     splitPointLabel = nullptr;
     splitPointName = nullptr;
     settingControls.clear();
+    panelButton = nullptr;
+    panel = nullptr;
 
     getProcessor().removeChangeListener (this);
     backgroundImage = {};
@@ -252,7 +284,9 @@ void myAudioProcessorEditor::resized()
     splitPointLabel->setBounds (348, 100, 60, 24);
     splitPointName->setBounds (348, 126, 60, 20);
 
-    int freeRow = 0;
+    if (panel != nullptr)
+        panel->setBounds (panelBounds), panelButton->setBounds (panelButtonBounds);
+
     for (auto& c : settingControls)
     {
         juce::Component& control = c.box != nullptr ? static_cast<juce::Component&> (*c.box) : *c.toggle;
@@ -264,11 +298,16 @@ void myAudioProcessorEditor::resized()
             continue;
         }
 
-        const int y = freeColumnY + freeRowStep * freeRow++;
+        // A row of the column, or a cell of the panel (its own coordinates).
+        const bool inColumn = c.freeIndex < freeRows;
+        const int cell = c.freeIndex - freeRows;
+        const int x = inColumn ? freeColumnX : 6 + 242 * (cell / 2);
+        const int y = inColumn ? freeColumnY + freeRowStep * c.freeIndex : 5 + 30 * (cell % 2);
+        const int captionWidth = inColumn ? 95 : 120;
         if (c.caption != nullptr)
-            c.caption->setBounds (freeColumnX, y, 95, 24), control.setBounds (freeColumnX + 95, y, 110, 24);
+            c.caption->setBounds (x, y, captionWidth, 24), control.setBounds (x + captionWidth, y, 110, 24);
         else
-            control.setBounds (freeColumnX, y, 200, 24);
+            control.setBounds (x, y, 230, 24);
     }
 
     // Exactly as wide as keys 24 to 127, so that no scroll buttons appear.
@@ -323,6 +362,8 @@ void myAudioProcessorEditor::buttonClicked (juce::Button* button)
 
     if (button == learnButton.get())
         p.learnSplitPoint = true;
+    else if (button == panelButton.get())
+        panel->setVisible (! panel->isVisible());
 
     for (auto& c : settingControls)
         if (button == c.toggle.get())

@@ -42,13 +42,21 @@ private:
         std::unique_ptr<juce::ComboBox> box;
         std::unique_ptr<juce::ToggleButton> toggle;
         std::unique_ptr<juce::Label> caption;
+        int freeIndex = -1; // its place among the controls placed freely: the column's rows, then the panel's cells
+    };
+
+    /** The harmony settings beyond the column, over the keyboard while open. */
+    struct Panel final : juce::Component
+    {
+        void paint (juce::Graphics& g) override;
     };
 
     myAudioProcessor& getProcessor() const;
     void createKeyboard (myAudioProcessor& owner);
     void createSplitPointDisplay();
     void createSettingControls();
-    std::unique_ptr<juce::Label> makeCaption (const juce::String& name, const char* text);
+    std::unique_ptr<juce::Label> makeCaption (juce::Component& parent, const juce::String& name, const char* text);
+    juce::Component& parentFor (int freeIndex);
     juce::ComboBox& boxOf (Settings::Key key) const;
     void showProcessor();
     void showChangedSettings();
@@ -61,6 +69,8 @@ private:
     std::unique_ptr<juce::Label> splitPointLabel;
     std::unique_ptr<juce::Label> splitPointName;
     std::vector<SettingControl> settingControls;
+    std::unique_ptr<Panel> panel;
+    std::unique_ptr<juce::TextButton> panelButton;
     juce::Image backgroundImage;
     Settings::Values shown {}; // what the controls show
 

@@ -31,6 +31,13 @@ public:
     }
 
     void clearQuick() noexcept { count = 0; }
+
+    /** Becomes a copy of another list, in time linear in its size. */
+    void assign (const FixedList& other) noexcept
+    {
+        std::copy (other.begin(), other.end(), values.begin());
+        count = other.count;
+    }
     void sort() noexcept { std::sort (begin(), end()); }
 
     int size() const noexcept { return count; }

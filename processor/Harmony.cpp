@@ -1,29 +1,38 @@
-// The harmony update: the old voices end, the voicing rule gives the new
-// ones, the cap leaves out the lowest, and the rest go out on the solo channel.
-// Audio thread only; nothing here waits or allocates.
+// The harmony update: the voicing rule gives the new voices, the cap leaves
+// out the lowest, the old voices end (those the new voicing keeps sound on
+// when the player holds them) and the new ones go out. Audio thread only;
+// nothing here waits or allocates.
 
 #include "myAudioProcessor.h"
 
+namespace
+{
+using Counts = std::array<uint16_t, 128>;
+
+// How often each note sounds among the voices from `first` on.
+Counts countsOf (const myAudioProcessor::NoteList& voices, int first) noexcept
+{
+    Counts counts {};
+    for (int i = first; i < voices.size(); ++i)
+        ++counts[(size_t) voices.getUnchecked (i)];
+    return counts;
+}
+} // namespace
+
 void myAudioProcessor::endVoices (int t, bool notify)
 {
-    // Only the voices that were turned on: the others never sounded.
-    if (notify && firstSoundingVoice < harmonyNotes.size())
-        notifyChange();
-
-    for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
-    {
-        const auto off = juce::MidiMessage::noteOff (harmonyChannel, harmonyNotes.getUnchecked (i), (juce::uint8) 0);
-        output.add (off, t);
-        keyboardState.processNextMidiEvent (off);
-    }
-
+    nextVoices.clearQuick();
+    nextFirstSounding = 0;
+    endReplacedVoices (t, notify);
     harmonyNotes.clearQuick();
     firstSoundingVoice = 0;
 }
 
-void myAudioProcessor::harmonize (int t)
+void myAudioProcessor::prepareVoices() noexcept
 {
-    endVoices (t);
+    nextVoices.clearQuick();
+    nextFirstSounding = 0;
+    nextChannel = playing[Settings::voiceChannel] > 0 ? limitChannel (playing[Settings::voiceChannel]) : limitChannel (playing[Settings::chanOutSolo]);
 
     if (playing[Settings::harmonyEnabled] <= 0 || numSoloKeysDown == 0)
         return;
@@ -36,19 +45,80 @@ void myAudioProcessor::harmonize (int t)
             melodyKeys.add ({ key, soloNotes[key].getFirst().velocity });
         }
 
-    const auto velocity = Harmony::voice (Harmony::typeOf (playing[Settings::harmonyType]), chordNotes, melodyKeys, playing, harmonyNotes);
-    harmonyChannel = limitChannel (playing[Settings::chanOutSolo]);
+    // Fewer than two chord keys down: the remembered chord, while the player keeps one.
+    const bool remembered = playing[Settings::chordMemory] > 0 && chordNotes.size() < 2 && chordMemory.size() >= 2;
+    const auto velocity = Harmony::voice (Harmony::typeOf (playing[Settings::harmonyType]), remembered ? chordMemory : chordNotes,
+                                          melodyKeys, playing, nextVoices);
 
-    // The cap drops the lowest voices; wide arithmetic because a foreign saved
-    // state can bring any maxSoloVoices.
-    const auto excess = (int64_t) countSoloNotes() + harmonyNotes.size() - (int64_t) playing[Settings::maxSoloVoices];
-    firstSoundingVoice = (int) juce::jlimit ((int64_t) 0, (int64_t) harmonyNotes.size(), excess);
+    if (velocity < juce::jlimit (0, 127, playing[Settings::touchLimit]))
+    {
+        nextVoices.clearQuick();
+        return;
+    }
+
+    // Halves round up; wide arithmetic, limits, because a foreign saved state can bring any number.
+    const auto level = (int64_t) juce::jlimit (10, 200, playing[Settings::voiceLevel]);
+    nextVelocity = (juce::uint8) juce::jlimit ((int64_t) 1, (int64_t) 127, (velocity * level + 50) / 100);
+
+    // The cap drops the lowest voices.
+    const auto excess = (int64_t) countSoloNotes() + nextVoices.size() - (int64_t) playing[Settings::maxSoloVoices];
+    nextFirstSounding = (int) juce::jlimit ((int64_t) 0, (int64_t) nextVoices.size(), excess);
+}
+
+void myAudioProcessor::endReplacedVoices (int t, bool notify)
+{
+    // Only the voices that were turned on: the others never sounded. Those
+    // the next voicing sounds too, note by note, stay while the player holds
+    // voices, unless they move to another channel or a state was loaded.
+    const bool hold = playing[Settings::holdVoices] > 0 && nextChannel == harmonyChannel && ! voiceWhole;
+    auto kept = hold ? countsOf (nextVoices, nextFirstSounding) : Counts {};
 
     for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
-        const auto on = juce::MidiMessage::noteOn (harmonyChannel, harmonyNotes.getUnchecked (i), velocity);
+        const int note = harmonyNotes.getUnchecked (i);
+        if (kept[(size_t) note] > 0)
+        {
+            --kept[(size_t) note];
+            continue;
+        }
+
+        const auto off = juce::MidiMessage::noteOff (harmonyChannel, note, (juce::uint8) 0);
+        output.add (off, t);
+        keyboardState.processNextMidiEvent (off);
+        if (notify)
+            notifyChange();
+    }
+}
+
+void myAudioProcessor::startNewVoices (int t)
+{
+    const bool hold = playing[Settings::holdVoices] > 0 && nextChannel == harmonyChannel && ! voiceWhole;
+    auto kept = hold ? countsOf (harmonyNotes, firstSoundingVoice) : Counts {};
+
+    for (int i = nextFirstSounding; i < nextVoices.size(); ++i)
+    {
+        const int note = nextVoices.getUnchecked (i);
+        if (kept[(size_t) note] > 0)
+        {
+            --kept[(size_t) note]; // sounding already, with its first velocity
+            continue;
+        }
+
+        const auto on = juce::MidiMessage::noteOn (nextChannel, note, nextVelocity);
         output.add (on, t);
         keyboardState.processNextMidiEvent (on);
         notifyChange();
     }
+
+    harmonyNotes.assign (nextVoices);
+    firstSoundingVoice = nextFirstSounding;
+    harmonyChannel = nextChannel;
+    voiceWhole = false;
+}
+
+void myAudioProcessor::harmonize (int t)
+{
+    prepareVoices();
+    endReplacedVoices (t, true);
+    startNewVoices (t);
 }

@@ -59,6 +59,7 @@ void myAudioProcessor::forgetHeldKeys() noexcept
 
     soloKeysDown.fill (0);
     numSoloKeysDown = 0;
+    chordMemory.clearQuick();
 }
 
 myAudioProcessor::Strike& myAudioProcessor::strikeReleasedBy (const juce::MidiMessage& m, int n)

@@ -41,6 +41,13 @@ void myAudioProcessor::runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuf
     output.clear();
     playing = currentSettings();
 
+    if (stateLoaded.exchange (false))
+        voiceWhole = true;
+
+    // Switched off, the chord memory forgets; switched on, it starts empty.
+    if (playing[Settings::chordMemory] <= 0)
+        chordMemory.clearQuick();
+
     // Nothing would end the voices while bypassed: they stop the moment it starts.
     if (bypassed)
         endVoices (0, false);
@@ -128,20 +135,6 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
     const bool changesHeldKeys = ! isNoteOn || (area == Area::chord ? chordStrikes[(size_t) n] : soloNotes[n].size()) < maxStrikesPerKey;
     const bool updatesVoices = ! bypassed && changesHeldKeys && (area != Area::chord || countSoloNotes() > 0);
 
-    // Voices that go with their event: the old ones end before it, so that no
-    // receiver cuts a voice that is struck again, and the new ones follow it.
-    const bool withEvent = playing[Settings::voicesWithMelody] > 0;
-
-    if (updatesVoices && withEvent)
-        endVoices (t);
-
-    if (channel != 0)
-    {
-        auto copy = m;
-        copy.setChannel (channel);
-        output.add (copy, t);
-    }
-
     if (isNoteOn)
         noteStruck (m, n, area, channel);
     else
@@ -152,8 +145,31 @@ void myAudioProcessor::routeNoteEvent (const juce::MidiMessage& m, int n, bool i
     else
         bookSoloKey (n, isNoteOn, m.getVelocity());
 
-    if (updatesVoices)
-        harmonize (withEvent ? t : 0);
+    // The chord as it stands after a note-on that leaves two or more keys down.
+    if (isNoteOn && area == Area::chord && playing[Settings::chordMemory] > 0 && chordNotes.size() >= 2)
+        chordMemory.assign (chordNotes);
+
+    // Voices that go with their event: the old ones end before it, so that no
+    // receiver cuts a voice that is struck again, and the new ones follow it.
+    const bool withEvent = playing[Settings::voicesWithMelody] > 0;
+
+    if (updatesVoices && withEvent)
+    {
+        prepareVoices();
+        endReplacedVoices (t, true);
+    }
+
+    if (channel != 0)
+    {
+        auto copy = m;
+        copy.setChannel (channel);
+        output.add (copy, t);
+    }
+
+    if (updatesVoices && withEvent)
+        startNewVoices (t);
+    else if (updatesVoices)
+        harmonize (0);
 }
 
 myAudioProcessor::Area myAudioProcessor::areaOf (int n) const noexcept

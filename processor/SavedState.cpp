@@ -45,7 +45,10 @@ void myAudioProcessor::loadSettings (const std::function<void (const StateChunk:
     // A chunk that sets anything sets the added settings too: one without
     // them was written before they existed, or with them at their defaults.
     if (std::find (loaded.begin(), loaded.end(), true) != loaded.end())
+    {
         for (size_t k = 0; k < loaded.size(); ++k)
             if (Settings::table[k].added && ! loaded[k])
                 settings[k] = Settings::table[k].defaultValue;
+        stateLoaded = true;
+    }
 }

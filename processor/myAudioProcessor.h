@@ -182,6 +182,9 @@ private:
 
     void runBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midiMessages, bool bypassed);
     void harmonize (int position);
+    void prepareVoices() noexcept;
+    void endReplacedVoices (int position, bool notify);
+    void startNewVoices (int position);
     /** Ends the sounding voices; a panic or the bypass does so without a change message. */
     void endVoices (int position, bool notify = true);
     void switchHarmony (const juce::uint8* data, int size, int position);
@@ -208,6 +211,13 @@ private:
     // the editor lands between two blocks, never inside one.
     Settings::Values playing = Settings::defaults();
     Harmony::MelodyKeys melodyKeys; // the held melody keys of the update under way
+    NoteList nextVoices; // the update's voicing, before it replaces harmonyNotes
+    int nextFirstSounding = 0, nextChannel = 2;
+    juce::uint8 nextVelocity = 0;
+    NoteList chordMemory; // the last chord of two or more keys, while the player keeps one
+    // A state loaded: the next harmony update sends its voicing whole, held voices or not.
+    std::atomic<bool> stateLoaded { false };
+    bool voiceWhole = false;
     const EditorFactory editorFactory;
 
     std::array<KeyRoute, 128> keyRoutes {};

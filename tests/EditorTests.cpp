@@ -12,13 +12,20 @@
 namespace
 {
 template <typename Control>
+Control* find (juce::Component& parent, const juce::String& name)
+{
+    for (auto* child : parent.getChildren())
+        if (auto* c = child->getName() == name ? dynamic_cast<Control*> (child) : find<Control> (*child, name))
+            return c;
+    return nullptr;
+}
+
+/** A control of the editor, on its panel too. */
+template <typename Control>
 Control& control (juce::Component& editor, const juce::String& name)
 {
-    for (auto* child : editor.getChildren())
-        if (child->getName() == name)
-            if (auto* c = dynamic_cast<Control*> (child))
-                return *c;
-
+    if (auto* c = find<Control> (editor, name))
+        return *c;
     throw std::runtime_error ("no control " + name.toStdString());
 }
 

@@ -4,6 +4,7 @@
 // is a script of blocks, each block with the events it must send back.
 
 #include "EngineHarness.h"
+#include "SettingsText.h"
 
 #include <functional>
 #include <optional>
@@ -210,6 +211,47 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { { cc (3, 64, 0, 2), cc (4, 66, 127, 3) }, Events { cc (3, 64, 0, 2), cc (1, 66, 127, 3) },
           [] (auto& p) { p.set (Settings::pedalsToBoth, 1); p.set (Settings::ccHarmonyCtl, 64); p.set (Settings::chanOutSolo, 1); } },
         { cMajor + Events { on (1, 72, 90, 1) }, cMajor + Events { on (1, 72, 90, 1) } } } },
+
+    // The harmony settings. Voice level: halves round up, the top is 127.
+    Script { "VoiceLevelScalesTheVoicesVelocity", {
+        { cMajor, {}, [] (auto& p) { p.set (Settings::voiceLevel, 50); } },
+        { { on (1, 72, 91) }, Events { on (2, 72, 91) } + notes (2, { 60, 64, 67 }, 46) },
+        { { on (1, 74, 80, 1) }, notes (2, { 60, 64, 67 }, 0, true) + notes (2, { 60, 64, 67 }, 127) + Events { on (2, 74, 80, 1) },
+          [] (auto& p) { p.set (Settings::voiceLevel, 200); } } } },
+
+    // Voice offs follow their ons to the old channel; a panic reaches the voices' channel.
+    Script { "VoiceChannelCarriesTheVoices", {
+        { cMajor, {}, [] (auto& p) { p.set (Settings::voiceChannel, 5); } },
+        { { on (1, 72, 90) }, Events { on (2, 72, 90) } + notes (5, { 60, 64, 67 }, 90) },
+        { { on (1, 74, 80, 1) }, notes (5, { 60, 64, 67 }, 0, true) + notes (6, { 60, 64, 67 }, 90) + Events { on (2, 74, 80, 1) },
+          [] (auto& p) { p.set (Settings::voiceChannel, 6); } },
+        { { cc (1, 123, 0) }, notes (6, { 60, 64, 67 }, 0, true) + Events { cc (1, 123, 0), cc (2, 123, 0), cc (6, 123, 0) } } } },
+
+    Script { "TouchLimitBelowAndAt", {
+        { cMajor, {}, [] (auto& p) { p.set (Settings::touchLimit, 80); } },
+        { { on (1, 72, 79) }, Events { on (2, 72, 79) } },
+        { { off (1, 72) }, Events { off (2, 72) } },
+        { { on (1, 74, 80, 1) }, notes (2, { 64, 67, 72 }, 80) + Events { on (2, 74, 80, 1) } } } },
+
+    // Ragged releases: C E G, then E G, then the remembered C E G; All Notes Off forgets it.
+    Script { "ChordMemoryKeepsTheLastChord", {
+        { cMajor + Events { on (1, 72, 90) }, {}, [] (auto& p) { p.set (Settings::chordMemory, 1); } },
+        { { off (1, 36, 0, 5), off (1, 40, 0, 6) },
+          notes (2, { 60, 64, 67 }, 0, true) + notes (2, { 64, 67 }, 90) + notes (2, { 64, 67 }, 0, true) + notes (2, { 60, 64, 67 }, 90)
+              + Events { off (1, 36, 0, 5), off (1, 40, 0, 6) } },
+        { { off (1, 43, 0, 5) }, notes (2, { 60, 64, 67 }, 0, true) + notes (2, { 60, 64, 67 }, 90) + Events { off (1, 43, 0, 5) } },
+        { { cc (1, 123, 0) }, notes (2, { 60, 64, 67 }, 0, true) + Events { cc (1, 123, 0), cc (2, 123, 0) } },
+        { { on (1, 76, 90, 1) }, Events { on (2, 76, 90, 1) } } } },
+
+    // A key over the reference changes nothing; a step keeps the shared voices.
+    Script { "HoldUnchangedVoicesSendsOnlyWhatChanges", {
+        { cMajor + Events { on (1, 72, 90) }, {}, [] (auto& p) { p.set (Settings::holdVoices, 1); } },
+        { { on (1, 79, 100, 3) }, Events { on (2, 79, 100, 3) } },
+        { { off (1, 79, 0, 3) }, Events { off (2, 79, 0, 3) } },
+        { { on (1, 74, 80, 3), off (1, 72, 0, 4) }, Events { off (2, 60), on (2, 72, 80), on (2, 74, 80, 3), off (2, 72, 0, 4) } },
+        // After a state load the next update sends its voicing whole.
+        { { on (1, 79, 100, 3) }, notes (2, { 64, 67, 72 }, 0, true) + notes (2, { 64, 67, 72 }, 80) + Events { on (2, 79, 100, 3) },
+          [] (auto& p) { const auto c = settingsChunk ({ { Settings::holdVoices, 1 } }); p.setStateInformation (c.data(), (int) c.size()); } } } },
 
     Script { "LearningBelowTwelveIsRefusedAndEnds", {
         { { on (1, 11, 90) }, Events {}, [] (auto& p) { p.learnSplitPoint = true; } },

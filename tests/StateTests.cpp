@@ -141,13 +141,15 @@ INSTANTIATE_TEST_SUITE_P (Reader, ChunkTexts, ::testing::Values (
 
 TEST (StateReading, EveryKeyAndOnlyTheKeysPresent)
 {
-    EXPECT_EQ (loadedText ("<Settings><splitPoint>62</splitPoint><maxSoloVoices>3</maxSoloVoices></Settings>"),
-               (Values { 1, 1, 2, 62, 1, 32, 3 }));
+    auto expected = defaults;
+    expected[Settings::splitPoint] = 62, expected[Settings::maxSoloVoices] = 3;
+    EXPECT_EQ (loadedText ("<Settings><splitPoint>62</splitPoint><maxSoloVoices>3</maxSoloVoices></Settings>"), expected);
 
     // The playing switches read as the others do; a chunk without them, as
     // every chunk written before them, turns them off.
-    EXPECT_EQ (loadedText ("<Root><voicesWithMelody>7</voicesWithMelody><PEDALSTOBOTH>-1</PEDALSTOBOTH></Root>"),
-               (Values { 1, 1, 2, 48, 1, 32, 10, 7, -1 }));
+    expected = defaults;
+    expected[Settings::voicesWithMelody] = 7, expected[Settings::pedalsToBoth] = -1;
+    EXPECT_EQ (loadedText ("<Root><voicesWithMelody>7</voicesWithMelody><PEDALSTOBOTH>-1</PEDALSTOBOTH></Root>"), expected);
     myAudioProcessor p;
     p.set (Settings::voicesWithMelody, 1);
     p.set (Settings::pedalsToBoth, 1);

@@ -1,7 +1,7 @@
 // Renders the editor with a chord and a melody playing and writes it as PNG:
 // the picture in the README is made with it.
 //
-//   editor-snapshot OUT.png
+//   editor-snapshot OUT.png [--panel]   (--panel: with the harmony settings' panel open)
 
 #include "myAudioProcessorEditor.h"
 
@@ -11,9 +11,10 @@ int main (int argc, char** argv)
 {
     juce::ScopedJuceInitialiser_GUI framework;
 
-    if (argc != 2)
+    const bool withPanel = argc == 3 && juce::String (argv[2]) == "--panel";
+    if (argc != 2 && ! withPanel)
     {
-        std::fputs ("usage: editor-snapshot OUT.png\n", stderr);
+        std::fputs ("usage: editor-snapshot OUT.png [--panel]\n", stderr);
         return 2;
     }
 
@@ -32,6 +33,11 @@ int main (int argc, char** argv)
     processor.processBlock (audio, midi);
 
     std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditor());
+    if (withPanel)
+        for (auto* child : editor->getChildren())
+            if (auto* button = dynamic_cast<juce::Button*> (child); button != nullptr && child->getName() == "harmonyPanelButton")
+                button->triggerClick();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50); // the click is delivered asynchronously
     const auto image = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
 
     const juce::File out (juce::File::getCurrentWorkingDirectory().getChildFile (argv[1]));

@@ -26,6 +26,11 @@ enum Key
     voicesWithMelody,
     pedalsToBoth,
     harmonyType,
+    voiceLevel,
+    voiceChannel,
+    touchLimit,
+    holdVoices,
+    chordMemory,
     count
 };
 
@@ -58,6 +63,9 @@ struct Setting
 /** The harmony types, as the editor names them, by their value. */
 inline constexpr const char* harmonyTypeNames[] = { "Close", "Duet", "Trio", "Open", "Block", "Duet above", "Octave" };
 
+/** The voices' channel, by its value: 0 is the solo channel's. */
+inline constexpr const char* voiceChannelNames[] = { "Solo", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12", "13", "14", "15", "16" };
+
 inline constexpr std::array<Setting, count> table { {
     { "chordThru", 1, Kind::toggle, 0, 1, nullptr, nullptr,
       "--chord-thru", "pass the chord notes on" },
@@ -85,6 +93,18 @@ inline constexpr std::array<Setting, count> table { {
       "Close: every chord note under the melody; Duet: one voice; Trio: two; Open: spread over an octave more; "
       "Block: three and the melody an octave down; Duet above: one voice over the top note; Octave: the melody an octave down",
       "--harmony-type", "the harmony voices' type", true, harmonyTypeNames },
+    { "voiceLevel", 100, Kind::number, 10, 200, "Voice level", "The voices' velocity, in per cent of the melody key's",
+      "--voice-level", "the voices' velocity in per cent of the melody key's", true },
+    { "voiceChannel", 0, Kind::choice, 0, 16, "Voice channel", "The MIDI channel of the voices; Solo: the melody's channel",
+      "--voice-channel", "MIDI channel of the voices (solo: the melody's)", true, voiceChannelNames },
+    { "touchLimit", 0, Kind::number, 0, 127, "Touch limit", "Harmony only under a melody key struck at least this hard; 0: always",
+      "--touch-limit", "harmony only under melody keys struck at least this hard (0: always)", true },
+    { "holdVoices", 0, Kind::toggle, 0, 1, "Hold unchanged voices",
+      "A voice that the next voicing keeps sounds on, instead of being struck again",
+      "--hold-voices", "voices the next voicing keeps sound on, not struck again", true },
+    { "chordMemory", 0, Kind::toggle, 0, 1, "Chord memory",
+      "The harmony keeps the last chord of two or more notes after the left hand lets go",
+      "--chord-memory", "the harmony keeps the last chord after the left hand lets go", true },
 } };
 
 /** One value per setting, in chunk order. */
