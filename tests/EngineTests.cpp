@@ -101,11 +101,6 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         // Key 0 is now the lowest held solo key: every voice would lie below note 0.
         { { on (1, 0, 90, 1) }, Events { off (2, 120), off (2, 124), on (2, 0, 90, 1) } } } },
 
-    Script { "VoicesBelowNoteZeroAreDropped", {
-        { cMajor, {}, [] (auto& p) { p.set (Settings::splitPoint, 60); } },
-        { { on (1, 9, 90, 1) }, notes (2, { 0, 4, 7 }, 90) + Events { on (2, 9, 90, 1) }, [] (auto& p) { p.set (Settings::splitPoint, 5); } },
-        { { on (1, 6, 80, 1) }, notes (2, { 0, 4, 7 }, 0, true) + Events { on (2, 0, 80), on (2, 4, 80), on (2, 6, 80, 1) } } } },
-
     Script { "SplitKeyItselfIsTheFirstSoloKey", {
         { chord ({ 36, 40 }) },
         { { on (5, 47, 77, 9) }, Events { on (1, 47, 77, 9) } },
@@ -354,7 +349,6 @@ TEST (WorkedExamples, CapLeavesOutTheLowestVoices)
     const Example examples[] = {
         { { 36, 40, 43 }, { 72, 79 }, 3, { 67 } },
         { { 36, 40, 43, 46 }, { 60, 64 }, 4, { 55, 58 } },
-        { { 36, 40, 43 }, { 72 }, 10, { 60, 64, 67 } },
     };
 
     for (auto& ex : examples)
