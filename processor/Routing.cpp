@@ -188,16 +188,3 @@ int myAudioProcessor::channelForNewNote (const juce::MidiMessage& m, Area area, 
 
     return limitChannel (playing[Settings::chanOutSolo]);
 }
-
-void myAudioProcessor::setFromBlock (Settings::Key k, int32_t value) noexcept
-{
-    // The block goes on by its own change; the store keeps it for the next block, the editor and the state.
-    playing[(size_t) k] = value;
-    set (k, value);
-}
-
-int myAudioProcessor::limitChannel (int channel) noexcept
-{
-    // Only a foreign saved state can bring other values; the setting itself stays as stored.
-    return juce::jlimit (1, 16, channel);
-}

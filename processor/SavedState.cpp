@@ -52,3 +52,10 @@ void myAudioProcessor::loadSettings (const std::function<void (const StateChunk:
         stateLoaded = true;
     }
 }
+
+void myAudioProcessor::setFromBlock (Settings::Key k, int32_t value) noexcept
+{
+    // The block goes on by its own change; the store keeps it for the next block, the editor and the state.
+    playing[(size_t) k] = value;
+    set (k, value);
+}

@@ -44,6 +44,12 @@ void myAudioProcessor::pollAudioThreadFlags()
                                                 splitWarningTitle, splitWarningText, "OK");
 }
 
+int myAudioProcessor::limitChannel (int channel) noexcept
+{
+    // Only a foreign saved state can bring other values; the setting itself stays as stored.
+    return juce::jlimit (1, 16, channel);
+}
+
 //==============================================================================
 const juce::String myAudioProcessor::getName() const { return POLYQUINTA_NAME; }
 
