@@ -28,11 +28,11 @@ echo "-- lv2_validate"
 lv2_validate "$bundle"/*.ttl
 
 echo "-- lv2info"
-# Our bundle beside the specification bundles alone: other plug-ins' bundles
+# Our bundle beside the LV2 standard's own bundles alone: other plug-ins' bundles
 # may describe the same classes again (x42's relabels lv2:MIDIPlugin).
 mkdir -p "$scratch/lv2"
 ln -s "$bundle" "$scratch/lv2/"
-for spec in $(dpkg -L lv2-dev | grep -E '^/usr/lib/lv2/[^/]+\.lv2$'); do ln -s "$spec" "$scratch/lv2/"; done
+for standard in $(dpkg -L lv2-dev | grep -E '^/usr/lib/lv2/[^/]+\.lv2$'); do ln -s "$standard" "$scratch/lv2/"; done
 info=$(LV2_PATH=$scratch/lv2 lv2info "$uri")
 for symbol in midi_in midi_out in_1 in_2 out_1 out_2 enabled; do
     grep -q "Symbol: *$symbol\$" <<<"$info" || { echo "lv2info lists no port $symbol"; exit 1; }

@@ -195,10 +195,12 @@ TEST (EditorBehaviour, LoadsLearningAndMouseKeys)
     EXPECT_EQ (p.countSoloNotes(), 0);
     p.keyboardState.noteOff (1, 60, 0.0f);
 
-    // Learning armed survives closing the editor.
+    // Learning armed survives closing the editor, and a state load.
     control<juce::TextButton> (*editor, "learnButton").triggerClick();
     runMessageLoop();
     editor.reset();
+    const auto split80 = settingsChunk ({ { Settings::splitPoint, 80 } });
+    p.setStateInformation (split80.data(), (int) split80.size());
     runBlock (p, { on (1, 72, 90) });
     runMessageLoop(); // no editor listening any more
     const auto reopened = editorFor (p);

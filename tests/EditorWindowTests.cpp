@@ -5,11 +5,10 @@
 #include "HostDetection.h"
 #include "InProcessEditor.h"
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
+#include <future>
 
 namespace
 {
@@ -85,25 +84,20 @@ TEST (EditorWindow, MessageThreadCorrectionFollowsTheHost)
     HostDetection::setHostPathSource ([] { return juce::String ("C:\\Steinberg\\WaveLab 7\\WaveLab7.exe"); });
     {
         InProcessAdapter a;
-        std::atomic<bool> finished { false };
-        std::thread gui ([&] {
+        auto requests = std::async (std::launch::async, [&] {
             ERect* rect = nullptr;
             a.dispatch (effEditGetRect, 0, 0, &rect);
             EXPECT_TRUE (juce::MessageManager::getInstance()->isThisTheMessageThread());
             a.dispatch (effEditClose);
-            finished = true;
         });
         // This thread runs no message loop: had the message thread stayed
         // here, the requests would wait for it for ever.
-        for (int i = 0; i < 1500 && ! finished; ++i)
-            std::this_thread::sleep_for (std::chrono::milliseconds (20));
-        if (! finished)
+        if (requests.wait_for (std::chrono::seconds (30)) != std::future_status::ready)
         {
             ADD_FAILURE() << "the editor requests are waiting for the loading thread";
             std::fflush (stdout);
             std::_Exit (1); // the request's thread cannot be joined
         }
-        gui.join();
         juce::MessageManager::getInstance()->setCurrentThreadAsMessageThread();
     }
 

@@ -23,8 +23,5 @@ TEST (HostDetection, FirstMatchingRowOnFileNameOrPathDecides)
     };
     for (auto& [path, type] : paths)
         EXPECT_EQ (HostDetection::hostTypeForPath (path), type) << path;
-
-    EXPECT_FALSE (HostDetection::needsMessageThreadCorrection (HostType::Reaper));
-    EXPECT_TRUE (HostDetection::needsMessageThreadCorrection (HostType::SteinbergWavelab7));
 }
 } // namespace

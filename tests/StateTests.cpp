@@ -161,20 +161,6 @@ TEST (StateReading, HeaderLengthAndTerminator)
     EXPECT_EQ (loaded (chunkWithText (text), 8 + 20), defaults);
 }
 
-TEST (StateReading, LoadLeavesHeldNotesAndLearningAlone)
-{
-    myAudioProcessor p;
-    runBlock (p, { on (1, 36, 100), on (1, 40, 100), on (1, 72, 90) });
-    p.learnSplitPoint = true;
-
-    const auto chunk = chunkWithText (split ("80"));
-    p.setStateInformation (chunk.data(), (int) chunk.size());
-
-    // Still learning: the note-on is swallowed. The held notes end where they went.
-    EXPECT_EQ (runBlock (p, { on (1, 90, 90) }), Events {});
-    EXPECT_EQ (runBlock (p, { off (1, 72, 0, 1) }), (Events { off (2, 60), off (2, 64), off (2, 72, 0, 1) }));
-}
-
 //==============================================================================
 // Whatever a careless host or a damaged project hands over.
 TEST (StateReadingHostile, NeverCrashesNorReadsOutside)

@@ -21,6 +21,15 @@ TEST (WindowsEditorWindow, FrameWalkStopsAtTheMdiClient)
     DestroyWindow (mdi);
 }
 
+UINT sendMouse (DWORD flags, DWORD data = 0)
+{
+    INPUT input {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.mouseData = data;
+    return SendInput (1, &input, sizeof (input));
+}
+
 struct WheelListener : public juce::MouseListener
 {
     void mouseWheelMove (const juce::MouseEvent& e, const juce::MouseWheelDetails&) override
@@ -57,11 +66,7 @@ TEST (WindowsEditorWindow, OneSharedWheelHookBringsTheWheelToTheEditor)
     e->idle (100);
     SetCapture (e->windows.frame);
 
-    INPUT input {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_WHEEL;
-    input.mi.mouseData = (DWORD) -WHEEL_DELTA;
-    ASSERT_EQ (SendInput (1, &input, sizeof (input)), 1u);
+    ASSERT_EQ (sendMouse (MOUSEEVENTF_WHEEL, (DWORD) -WHEEL_DELTA), 1u);
     e->idle (300);
     ReleaseCapture();
     juce::Desktop::getInstance().removeGlobalMouseListener (&listener);
@@ -73,14 +78,6 @@ TEST (WindowsEditorWindow, OneSharedWheelHookBringsTheWheelToTheEditor)
     EXPECT_EQ (NativeWindows::getWheelHookUsers(), 0);
     EXPECT_EQ (NativeWindows::getWheelHookHandle(), nullptr);
     EXPECT_FALSE (UnhookWindowsHookEx ((HHOOK) hook)); // gone from the system too
-}
-
-void sendMouse (DWORD flags)
-{
-    INPUT input {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    SendInput (1, &input, sizeof (input));
 }
 
 TEST (WindowsEditorWindow, HostIdlesWhileAMouseButtonIsHeldOverTheEditor)
