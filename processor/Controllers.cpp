@@ -17,9 +17,8 @@ void myAudioProcessor::passController (const juce::uint8* d, int size, int t, bo
     const auto bit = [] (int channel) { return (uint16_t) (1u << (channel - 1)); };
     const bool press = d[2] >= 64;
     const uint16_t own = bit ((d[0] & 0x0f) + 1);
-    const int voiceChannel = juce::jlimit (0, 16, playing[Settings::voiceChannel]);
     uint16_t channels = toBoth ? (uint16_t) (bit (limitChannel (playing[Settings::chanOutChord])) | bit (limitChannel (playing[Settings::chanOutSolo]))
-                                             | (voiceChannel > 0 ? bit (voiceChannel) : 0))
+                                             | bit (voicesChannel()))
                                : own;
 
     // A release also reaches every channel a press of this pedal still holds

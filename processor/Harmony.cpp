@@ -19,6 +19,12 @@ Counts countsOf (const myAudioProcessor::NoteList& voices, int first) noexcept
 }
 } // namespace
 
+bool myAudioProcessor::holdsVoices() const noexcept
+{
+    // Held only where they stay: on their channel, and not across a state load.
+    return playing[Settings::holdVoices] > 0 && nextChannel == harmonyChannel && ! voiceWhole;
+}
+
 void myAudioProcessor::endVoices (int t, bool notify)
 {
     nextVoices.clearQuick();
@@ -32,7 +38,7 @@ void myAudioProcessor::prepareVoices() noexcept
 {
     nextVoices.clearQuick();
     nextFirstSounding = 0;
-    nextChannel = playing[Settings::voiceChannel] > 0 ? limitChannel (playing[Settings::voiceChannel]) : limitChannel (playing[Settings::chanOutSolo]);
+    nextChannel = voicesChannel();
 
     if (playing[Settings::harmonyEnabled] <= 0 || numSoloKeysDown == 0)
         return;
@@ -68,10 +74,8 @@ void myAudioProcessor::prepareVoices() noexcept
 void myAudioProcessor::endReplacedVoices (int t, bool notify)
 {
     // Only the voices that were turned on: the others never sounded. Those
-    // the next voicing sounds too, note by note, stay while the player holds
-    // voices, unless they move to another channel or a state was loaded.
-    const bool hold = playing[Settings::holdVoices] > 0 && nextChannel == harmonyChannel && ! voiceWhole;
-    auto kept = hold ? countsOf (nextVoices, nextFirstSounding) : Counts {};
+    // the next voicing sounds too, note by note, stay while voices are held.
+    auto kept = holdsVoices() ? countsOf (nextVoices, nextFirstSounding) : Counts {};
 
     for (int i = firstSoundingVoice; i < harmonyNotes.size(); ++i)
     {
@@ -92,8 +96,7 @@ void myAudioProcessor::endReplacedVoices (int t, bool notify)
 
 void myAudioProcessor::startNewVoices (int t)
 {
-    const bool hold = playing[Settings::holdVoices] > 0 && nextChannel == harmonyChannel && ! voiceWhole;
-    auto kept = hold ? countsOf (harmonyNotes, firstSoundingVoice) : Counts {};
+    auto kept = holdsVoices() ? countsOf (harmonyNotes, firstSoundingVoice) : Counts {};
 
     for (int i = nextFirstSounding; i < nextVoices.size(); ++i)
     {

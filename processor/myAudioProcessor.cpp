@@ -50,6 +50,12 @@ int myAudioProcessor::limitChannel (int channel) noexcept
     return juce::jlimit (1, 16, channel);
 }
 
+int myAudioProcessor::voicesChannel() const noexcept
+{
+    // Solo (0, or a foreign value below it): the melody's channel.
+    return playing[Settings::voiceChannel] > 0 ? limitChannel (playing[Settings::voiceChannel]) : limitChannel (playing[Settings::chanOutSolo]);
+}
+
 //==============================================================================
 const juce::String myAudioProcessor::getName() const { return POLYQUINTA_NAME; }
 

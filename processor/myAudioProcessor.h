@@ -203,6 +203,8 @@ private:
     void noteReleased (Strike& strike, int note);
     void panic (const juce::MidiMessage& controller, int position);
     static int limitChannel (int channel) noexcept;
+    int voicesChannel() const noexcept;
+    bool holdsVoices() const noexcept;
     void loadSettings (const std::function<void (const StateChunk::Store&)>& read);
     void setFromBlock (Settings::Key k, int32_t value) noexcept;
 

@@ -213,7 +213,9 @@ INSTANTIATE_TEST_SUITE_P (Engine, Scripts, ::testing::Values (
         { { cc (3, 64, 0, 9) }, Events { cc (1, 64, 0, 9), cc (2, 64, 0, 9), cc (3, 64, 0, 9) }, [] (auto& p) { p.set (Settings::pedalsToBoth, 0); } },
         { { cc (3, 64, 0, 2), cc (4, 66, 127, 3) }, Events { cc (3, 64, 0, 2), cc (1, 66, 127, 3) },
           [] (auto& p) { p.set (Settings::pedalsToBoth, 1); p.set (Settings::ccHarmonyCtl, 64); p.set (Settings::chanOutSolo, 1); } },
-        { cMajor + Events { on (1, 72, 90, 1) }, cMajor + Events { on (1, 72, 90, 1) } } } },
+        { cMajor + Events { on (1, 72, 90, 1) }, cMajor + Events { on (1, 72, 90, 1) } },
+        // The voices' own channel hears them too.
+        { { cc (4, 67, 127, 3) }, Events { cc (1, 67, 127, 3), cc (7, 67, 127, 3) }, [] (auto& p) { p.set (Settings::voiceChannel, 7); } } } },
 
     // The harmony settings. Voice level: halves round up, the top is 127.
     Script { "VoiceLevelScalesTheVoicesVelocity", {

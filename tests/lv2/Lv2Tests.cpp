@@ -22,6 +22,9 @@ using lv2host::Instance;
 
 TEST (Lv2, WorkedBlockAudioAndBypass)
 {
+    Instance typed;
+    expectHarmonyTypeTakenFromTheState (typed);
+
     for (bool offerBlockSize : { true, false })
     {
         Instance p (512, offerBlockSize);
@@ -33,8 +36,6 @@ TEST (Lv2, WorkedBlockAudioAndBypass)
 
         for (auto& block : workedBlocks())
             EXPECT_EQ (received (p.run (block.played)), block.answered);
-        Instance typed;
-        expectHarmonyTypeTakenFromTheState (typed);
 
         for (int c = 0; c < 2; ++c)
             EXPECT_EQ (p.audioPort (2 + c), p.audioPort (c));
